@@ -1,0 +1,47 @@
+# Waterline: the two commands are `make run` and `make test`.
+BUILD      ?= build
+JOBS       ?= $(shell nproc)
+CMAKE_GEN  := -G Ninja
+CMAKE_ARGS ?=
+
+.PHONY: all deps configure build run test bench test-asan fuzz clean
+
+all: build
+
+deps:
+	@./scripts/deps.sh
+
+$(BUILD)/build.ninja: | deps
+	cmake -S . -B $(BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release $(CMAKE_ARGS)
+
+configure: $(BUILD)/build.ninja
+
+build: deps configure
+	cmake --build $(BUILD) -j $(JOBS)
+
+run: build
+	./$(BUILD)/bin/waterline $(ARGS)
+
+test: build
+	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+
+bench: deps
+	cmake -S . -B $(BUILD)/bench $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release -DWATERLINE_BENCH=ON $(CMAKE_ARGS)
+	cmake --build $(BUILD)/bench -j $(JOBS)
+	@set -e; for b in $(BUILD)/bench/bin/bench_*; do echo "== $$b"; $$b $(BENCH_ARGS); done
+
+test-asan: deps
+	cmake -S . -B $(BUILD)/asan $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DWATERLINE_SANITIZE=ON \
+	  -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g" $(CMAKE_ARGS)
+	cmake --build $(BUILD)/asan -j $(JOBS)
+	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+	  ctest --test-dir $(BUILD)/asan --output-on-failure -j $(JOBS)
+
+# libFuzzer targets, built with clang: `make fuzz` builds them into build/fuzz/bin/.
+fuzz: deps
+	cmake -S . -B $(BUILD)/fuzz $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DWATERLINE_FUZZ=ON \
+	  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DWATERLINE_FOLDERS="base64;json" $(CMAKE_ARGS)
+	cmake --build $(BUILD)/fuzz -j $(JOBS)
+
+clean:
+	rm -rf $(BUILD)

@@ -11,12 +11,12 @@ all: build
 deps:
 	@./scripts/deps.sh
 
-$(BUILD)/build.ninja: | deps
-	cmake -S . -B $(BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release $(CMAKE_ARGS)
+# Configuring every time is cheap and picks up folders that appeared since the last run.
+configure: deps
+	@cmake -S . -B $(BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release $(CMAKE_ARGS) > $(BUILD).configure.log \
+	  || { cat $(BUILD).configure.log; exit 1; }
 
-configure: $(BUILD)/build.ninja
-
-build: deps configure
+build: configure
 	cmake --build $(BUILD) -j $(JOBS)
 
 run: build

@@ -1,0 +1,94 @@
+// The fixed 768 × 1024-point portrait screen: the root view, the popover shown over it,
+// the queue of alerts shown over everything, input routing and redrawing. It knows
+// nothing of SDL: the Application feeds it input events in screen points and shows its
+// canvas through a back end.
+//
+// Input routing: a pointer press goes to the front alert if there is one (modal: presses
+// outside it are swallowed), else a press outside the presented popover dismisses it and
+// is swallowed, else it goes to the deepest view under it (hit testing), which then gets
+// the moves and the release of that touch. Keys: Return and Escape answer the front
+// alert (its last button, its cancel button); Escape dismisses a popover; every other
+// key goes to `onKey`.
+//
+// Drawing: views mark the screen areas they change; `render()` redraws just those areas
+// into the canvas (pixel rectangles) and reports them.
+#pragma once
+
+#include <waterline/ui/Canvas.h>
+#include <waterline/ui/InputEvent.h>
+#include <waterline/ui/View.h>
+
+#include <deque>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace waterline {
+
+class AlertView;
+class Popover;
+
+class Window {
+public:
+    static constexpr SizeF kScreenSize{768, 1024};
+
+    Window();
+    ~Window();
+    Window(const Window&) = delete;
+    Window& operator=(const Window&) = delete;
+
+    // The root view covers the screen; its background is black.
+    View& rootView() { return *m_root; }
+
+    // Alerts: queued; the first is shown, the others wait their turn.
+    AlertView& show(std::unique_ptr<AlertView>);
+    AlertView* frontAlert() const;
+    std::size_t alertCount() const { return m_alerts.size(); }
+
+    // The popover on screen, if any (Popover::presentFromRect puts it here).
+    Popover* presentedPopover() const { return m_popover; }
+
+    // Keys that neither an alert nor a popover took. May be empty.
+    std::function<void(const std::string& key)> onKey;
+
+    void dispatch(const InputEvent&);
+
+    // Redrawing.
+    void markDirty(RectF screenRect);
+    void markAllDirty();
+    bool needsDisplay() const { return !m_dirty.empty(); }
+    // Redraws the dirty areas into the canvas; returns the pixel rectangles redrawn.
+    std::vector<PixelRect> render();
+    const Canvas& canvas() const { return m_canvas; }
+
+    // Writes the screen as it is now (pending changes drawn first) as a 768 × 1024 PNG.
+    // Returns an error message, or none on success.
+    std::optional<std::string> writeScreenshot(const std::string& path);
+
+    // Views call these; not for general use.
+    void viewWillBeDestroyed(View&);
+    void presentPopover(Popover&);
+    void removePopover(Popover&);
+    void removeAlert(AlertView&, int buttonIndex);
+
+private:
+    void pointerDown(PointF);
+    void pointerMove(PointF);
+    void pointerUp(PointF);
+    void wheel(const InputEvent&);
+    void key(const std::string&);
+    View* hitTestAll(PointF);
+    void showFrontAlert();
+
+    std::unique_ptr<View> m_root;
+    std::unique_ptr<View> m_alertLayer;    // dimming layer holding the front alert
+    std::deque<std::unique_ptr<AlertView>> m_alerts;
+    Popover* m_popover = nullptr;
+    View* m_tracking = nullptr;            // the view owning the current touch
+    Canvas m_canvas;
+    std::vector<PixelRect> m_dirty;
+};
+
+} // namespace waterline

@@ -1,0 +1,72 @@
+#include <waterline/app/LaunchOptions.h>
+
+#include <charconv>
+
+namespace waterline {
+
+namespace {
+
+std::optional<int> parseCameraCount(std::string_view text)
+{
+    int count = 0;
+    auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), count);
+    if (error != std::errc{} || end != text.data() + text.size() || count < 0 || count > 16)
+        return std::nullopt;
+    return count;
+}
+
+} // namespace
+
+ParsedLaunchOptions parseLaunchOptions(const std::vector<std::string>& arguments, const char* camerasVariable)
+{
+    ParsedLaunchOptions parsed;
+    auto& options = parsed.options;
+    if (camerasVariable && *camerasVariable) {
+        options.cameras = parseCameraCount(camerasVariable);
+        if (!options.cameras)
+            return {{}, "WATERLINE_CAMERAS must be a whole number from 0 to 16, not \"" + std::string(camerasVariable) + "\""};
+    }
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        const std::string& flag = arguments[i];
+        if (flag == "--offscreen") {
+            options.offscreen = true;
+            continue;
+        }
+        if (flag == "--help" || flag == "-h") {
+            options.help = true;
+            continue;
+        }
+        bool takesValue = flag == "--photos" || flag == "--config-dir" || flag == "--script" || flag == "--cameras";
+        if (!takesValue)
+            return {{}, "unknown option \"" + flag + "\""};
+        if (i + 1 >= arguments.size() || arguments[i + 1].empty())
+            return {{}, flag + " needs a value"};
+        const std::string& value = arguments[++i];
+        if (flag == "--photos") {
+            options.photos = value;
+        } else if (flag == "--config-dir") {
+            options.configDirectory = value;
+        } else if (flag == "--script") {
+            options.script = value;
+        } else {
+            options.cameras = parseCameraCount(value);
+            if (!options.cameras)
+                return {{}, "--cameras must be a whole number from 0 to 16, not \"" + value + "\""};
+        }
+    }
+    return parsed;
+}
+
+std::string launchUsage(const std::string& programName)
+{
+    return "usage: " + programName
+        + " [--offscreen] [--photos DIR] [--config-dir DIR] [--script FILE] [--cameras N]\n"
+          "  --offscreen       draw into memory, without a window\n"
+          "  --photos DIR      the photo library folder (default: the desktop's pictures folder)\n"
+          "  --config-dir DIR  the folder of the user defaults (default: $XDG_CONFIG_HOME/waterline)\n"
+          "  --script FILE     run the lines of FILE: wait MS, tap X Y, drag X1 Y1 X2 Y2 MS,\n"
+          "                    key NAME, screenshot PATH, quit\n"
+          "  --cameras N       the number of cameras found (also WATERLINE_CAMERAS)\n";
+}
+
+} // namespace waterline

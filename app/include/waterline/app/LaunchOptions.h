@@ -1,0 +1,41 @@
+// The application's command line:
+//
+//     waterline [--offscreen] [--photos DIR] [--config-dir DIR] [--script FILE] [--cameras N]
+//
+// --offscreen draws into memory instead of a window; --photos and --config-dir replace
+// the photo library folder and the user-defaults folder; --script drives the screen
+// from a file of timed touches (see Script.h); --cameras (or WATERLINE_CAMERAS) tells
+// how many cameras the camera check finds.
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace waterline {
+
+struct LaunchOptions {
+    bool offscreen = false;
+    bool help = false;
+    std::optional<std::filesystem::path> photos;
+    std::optional<std::filesystem::path> configDirectory;
+    std::optional<std::filesystem::path> script;
+    std::optional<int> cameras;
+};
+
+struct ParsedLaunchOptions {
+    LaunchOptions options;
+    std::string error; // empty when the command line is good
+
+    explicit operator bool() const { return error.empty(); }
+};
+
+// `arguments` excludes the program name. `camerasVariable` is WATERLINE_CAMERAS, if set;
+// --cameras takes precedence over it.
+ParsedLaunchOptions parseLaunchOptions(const std::vector<std::string>& arguments,
+                                       const char* camerasVariable = nullptr);
+
+std::string launchUsage(const std::string& programName);
+
+} // namespace waterline

@@ -1,0 +1,44 @@
+// A script of timed touches that drives the screen as a person would, one command per
+// line, in screen points:
+//
+//     wait 500                      # milliseconds
+//     tap 30 994
+//     drag 150 994 300 994 400      # from, to, over milliseconds
+//     key Return                    # Return / Escape answer the front alert
+//     screenshot /tmp/screen.png
+//     quit
+//
+// Blank lines and text after "#" are ignored.
+#pragma once
+
+#include <waterline/foundation/Geometry.h>
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace waterline {
+
+struct ScriptCommand {
+    enum class Kind { Wait, Tap, Drag, Key, Screenshot, Quit };
+
+    Kind kind = Kind::Wait;
+    int milliseconds = 0; // Wait, Drag
+    PointF from;          // Tap, Drag
+    PointF to;            // Drag
+    std::string text;     // Key: the key's name; Screenshot: the file
+    int line = 0;
+
+    friend bool operator==(const ScriptCommand&, const ScriptCommand&) = default;
+};
+
+struct ParsedScript {
+    std::vector<ScriptCommand> commands;
+    std::string error; // "line 3: ..." when the script is bad
+
+    explicit operator bool() const { return error.empty(); }
+};
+
+ParsedScript parseScript(std::string_view text);
+
+} // namespace waterline

@@ -1,0 +1,56 @@
+#include <waterline/app/Script.h>
+
+#include <gtest/gtest.h>
+
+using namespace waterline;
+using Kind = ScriptCommand::Kind;
+
+TEST(Script, ParsesEveryCommand)
+{
+    auto script = parseScript("# pick a photo\n"
+                              "wait 500\n"
+                              "tap 30 994   # the album button\n"
+                              "\n"
+                              "drag 150 994 300.5 994 400\n"
+                              "key Return\n"
+                              "screenshot /tmp/a.png\n"
+                              "quit\n");
+    ASSERT_TRUE(script) << script.error;
+    ASSERT_EQ(script.commands.size(), 6u);
+    EXPECT_EQ(script.commands[0].kind, Kind::Wait);
+    EXPECT_EQ(script.commands[0].milliseconds, 500);
+    EXPECT_EQ(script.commands[1].kind, Kind::Tap);
+    EXPECT_EQ(script.commands[1].from, (PointF{30, 994}));
+    EXPECT_EQ(script.commands[1].line, 3);
+    EXPECT_EQ(script.commands[2].kind, Kind::Drag);
+    EXPECT_EQ(script.commands[2].to, (PointF{300.5, 994}));
+    EXPECT_EQ(script.commands[2].milliseconds, 400);
+    EXPECT_EQ(script.commands[3].text, "Return");
+    EXPECT_EQ(script.commands[4].text, "/tmp/a.png");
+    EXPECT_EQ(script.commands[5].kind, Kind::Quit);
+}
+
+TEST(Script, BadLinesAreReportedWithTheirNumber)
+{
+    struct Case {
+        const char* text;
+        const char* error;
+    };
+    const Case cases[] = {
+        {"jump 1", "line 1: unknown command \"jump\""},
+        {"wait\n", "line 1: expected \"wait MS\""},
+        {"wait -5", "line 1: \"-5\" is not a duration in milliseconds"},
+        {"wait 5s", "line 1: \"5s\" is not a duration in milliseconds"},
+        {"\n\ntap 1", "line 3: expected \"tap X Y\""},
+        {"tap x 2", "line 1: tap needs two numbers"},
+        {"drag 1 2 3 4", "line 1: expected \"drag X1 Y1 X2 Y2 MS\""},
+        {"drag 1 2 3 4 soon", "line 1: drag needs four numbers and a duration in milliseconds"},
+        {"screenshot", "line 1: expected \"screenshot PATH\""},
+        {"quit now", "line 1: expected \"quit\""},
+    };
+    for (const auto& c : cases) {
+        auto script = parseScript(c.text);
+        EXPECT_FALSE(script) << c.text;
+        EXPECT_EQ(script.error, c.error);
+    }
+}

@@ -1,0 +1,65 @@
+#include <waterline/effect/Picture.h>
+#include <waterline/effect/PictureFile.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <mutex>
+#include <string>
+
+#ifndef WATERLINE_RESOURCES_DIR
+#define WATERLINE_RESOURCES_DIR "resources"
+#endif
+
+namespace waterline {
+
+Picture::Picture(std::shared_ptr<const PixelBuffer> raster, PictureOrientation orientation)
+    : m_raster(std::move(raster))
+    , m_orientation(orientation)
+{
+}
+
+std::shared_ptr<Picture> Picture::create(std::shared_ptr<const PixelBuffer> raster, PictureOrientation orientation)
+{
+    if (!raster)
+        return nullptr;
+    return std::shared_ptr<Picture>(new Picture(std::move(raster), orientation));
+}
+
+SizeF Picture::size() const
+{
+    auto width = static_cast<double>(m_raster->width());
+    auto height = static_cast<double>(m_raster->height());
+    if (swapsSides(m_orientation))
+        return {height, width};
+    return {width, height};
+}
+
+std::filesystem::path Picture::resourceDirectory()
+{
+    if (const char* overridden = std::getenv("WATERLINE_RESOURCES"); overridden && *overridden)
+        return overridden;
+    return WATERLINE_RESOURCES_DIR;
+}
+
+std::shared_ptr<Picture> Picture::named(std::string_view name)
+{
+    // Resources never change while the program runs, so each is decoded once. The
+    // directory is part of the key because tests point WATERLINE_RESOURCES elsewhere.
+    static std::mutex lock;
+    static std::map<std::string, std::shared_ptr<Picture>> cache;
+
+    auto path = resourceDirectory() / std::filesystem::path(name);
+    std::lock_guard guard(lock);
+    if (auto found = cache.find(path.string()); found != cache.end())
+        return found->second;
+    auto result = PictureFile::read(path);
+    if (!result) {
+        std::fprintf(stderr, "picture resource %s: %s\n", path.c_str(), result.error.c_str());
+        return nullptr;
+    }
+    cache.emplace(path.string(), result.value);
+    return result.value;
+}
+
+} // namespace waterline

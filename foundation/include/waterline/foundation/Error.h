@@ -22,14 +22,17 @@ namespace waterline {
 class Error;
 using ErrorPtr = std::shared_ptr<const Error>;
 
+// What an error says beyond its domain and code.
+struct ErrorDetails {
+    std::string localizedDescription{};
+    std::optional<std::string> failureReason{};
+    ErrorPtr underlyingError{};
+    std::map<std::string, std::string> entries{}; // anything else, by key
+};
+
 class Error {
 public:
-    struct Details {
-        std::string localizedDescription;
-        std::optional<std::string> failureReason;
-        ErrorPtr underlyingError;
-        std::map<std::string, std::string> entries; // anything else, by key
-    };
+    using Details = ErrorDetails;
 
     // The domain of errors made from an errno value.
     static constexpr const char* kPOSIXErrorDomain = "POSIXErrorDomain";

@@ -48,7 +48,7 @@ public:
     void setInterest(Interest);
 
     // Inside onReady: what the fd was found ready for (a subset of the interest).
-    Interest readiness() const { return m_readiness; }
+    Interest readiness() const { return m_readiness.load(); }
 
 private:
     FdSource(int fd, Interest interest);
@@ -57,7 +57,7 @@ private:
     const int m_fd;
     const std::uint64_t m_id;
     std::atomic<Interest> m_interest;
-    Interest m_readiness = Interest{};
+    std::atomic<Interest> m_readiness{Interest{}};
 
     // The loops this source was added to, so setInterest can reach them.
     mutable std::mutex m_loopsLock;

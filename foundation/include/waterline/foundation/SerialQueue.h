@@ -9,14 +9,13 @@
 // The destructor drains: it runs every task queued before it, then ends the thread.
 // While it waits on the main thread it keeps running the main run loop's default
 // mode, so a queued task that waits for the main thread (performOnMainThread with
-// wait) still completes instead of deadlocking. Tasks queued from inside a task
-// while the queue is being destroyed are dropped.
+// wait) still completes instead of deadlocking. Tasks queued once destruction has
+// begun are dropped (sync() then throws std::future_error). A task may destroy its
+// own queue: the thread then finishes the tasks already queued and ends by itself.
 #pragma once
 
-#include <condition_variable>
-#include <deque>
 #include <functional>
-#include <mutex>
+#include <memory>
 #include <string>
 #include <thread>
 
@@ -43,13 +42,14 @@ public:
     bool isCurrent() const;
 
 private:
-    void drainOnWorker();
+    // Shared with the worker thread, which may outlive the queue object when a task
+    // destroys its own queue.
+    struct State;
+
+    void waitForWorkerWhileServingMainLoop();
 
     const std::string m_name;
-    mutable std::mutex m_lock;
-    std::condition_variable m_changed;
-    std::deque<std::function<void()>> m_tasks;
-    bool m_stopping = false;
+    std::shared_ptr<State> m_state;
     std::thread m_thread;
 };
 

@@ -1,0 +1,169 @@
+#include <waterline/capture/FrameConverter.h>
+
+#include <libv4l-plugin.h>
+#include <libv4lconvert.h>
+#include <linux/videodev2.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace waterline {
+
+namespace {
+
+constexpr int kPackedBytesPerPixel = 3;
+
+// With no device behind it, libv4lconvert still asks what it is converting for; this
+// answers as a plain capture device and refuses every other request, as a device with
+// no controls and no format list would.
+int answerWithoutDevice(void*, int, unsigned long request, void* argument)
+{
+    if (request == VIDIOC_QUERYCAP) {
+        auto* capability = static_cast<v4l2_capability*>(argument);
+        std::memset(capability, 0, sizeof *capability);
+        std::strncpy(reinterpret_cast<char*>(capability->driver), "recorded", sizeof capability->driver - 1);
+        capability->capabilities = V4L2_CAP_VIDEO_CAPTURE | V4L2_CAP_STREAMING | V4L2_CAP_DEVICE_CAPS;
+        capability->device_caps = V4L2_CAP_VIDEO_CAPTURE | V4L2_CAP_STREAMING;
+        return 0;
+    }
+    errno = ENOTTY;
+    return -1;
+}
+
+const libv4l_dev_ops kNoDeviceOps = {
+    .init = nullptr,
+    .close = nullptr,
+    .ioctl = answerWithoutDevice,
+    .read = nullptr,
+    .write = nullptr,
+    .reserved1 = nullptr,
+    .reserved2 = nullptr,
+    .reserved3 = nullptr,
+    .reserved4 = nullptr,
+    .reserved5 = nullptr,
+    .reserved6 = nullptr,
+    .reserved7 = nullptr,
+};
+
+v4l2_format toV4L2(const V4L2FrameFormat& format)
+{
+    v4l2_format v4l2{};
+    v4l2.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
+    v4l2.fmt.pix.width = static_cast<std::uint32_t>(format.size.width);
+    v4l2.fmt.pix.height = static_cast<std::uint32_t>(format.size.height);
+    v4l2.fmt.pix.pixelformat = format.pixelFormat;
+    v4l2.fmt.pix.field = V4L2_FIELD_NONE;
+    v4l2.fmt.pix.bytesperline = format.bytesPerLine;
+    v4l2.fmt.pix.sizeimage = format.imageSize;
+    return v4l2;
+}
+
+V4L2FrameFormat fromV4L2(const v4l2_format& v4l2)
+{
+    return {v4l2.fmt.pix.pixelformat,
+            {static_cast<int>(v4l2.fmt.pix.width), static_cast<int>(v4l2.fmt.pix.height)},
+            v4l2.fmt.pix.bytesperline, v4l2.fmt.pix.sizeimage};
+}
+
+V4L2FrameFormat packedFormat(Size size)
+{
+    auto bytesPerLine = static_cast<std::uint32_t>(size.width * kPackedBytesPerPixel);
+    return {V4L2_PIX_FMT_BGR24, size, bytesPerLine, bytesPerLine * static_cast<std::uint32_t>(size.height)};
+}
+
+} // namespace
+
+std::unique_ptr<FrameConverter> FrameConverter::forDevice(int fd)
+{
+    auto* converter = v4lconvert_create(fd);
+    if (!converter)
+        return nullptr;
+    return std::unique_ptr<FrameConverter>(new FrameConverter(converter));
+}
+
+std::unique_ptr<FrameConverter> FrameConverter::standalone()
+{
+    auto* converter = v4lconvert_create_with_dev_ops(-1, nullptr, &kNoDeviceOps);
+    if (!converter)
+        return nullptr;
+    return std::unique_ptr<FrameConverter>(new FrameConverter(converter));
+}
+
+FrameConverter::FrameConverter(v4lconvert_data* converter)
+    : m_converter(converter)
+{
+}
+
+FrameConverter::~FrameConverter()
+{
+    v4lconvert_destroy(m_converter);
+}
+
+std::optional<V4L2FrameFormat> FrameConverter::nativeFormatFor(Size wanted)
+{
+    auto requested = toV4L2(packedFormat(wanted));
+    v4l2_format native{};
+    if (v4lconvert_try_format(m_converter, &requested, &native) != 0) {
+        m_lastError = v4lconvert_get_error_message(m_converter);
+        return std::nullopt;
+    }
+    return fromV4L2(native);
+}
+
+bool FrameConverter::convert(const V4L2FrameFormat& source, std::span<const std::uint8_t> bytes, PixelBuffer& frame)
+{
+    if (source.size.isEmpty() || frame.format() != PixelFormat::BGRA32Premultiplied) {
+        m_lastError = "unusable frame format";
+        return false;
+    }
+    auto packed = packedFormat(source.size);
+    m_packed.resize(packed.imageSize);
+    auto sourceFormat = toV4L2(source);
+    auto packedV4L2 = toV4L2(packed);
+    // libv4lconvert does not write to the source, it only lacks the const.
+    auto* sourceBytes = const_cast<std::uint8_t*>(bytes.data());
+    int written = v4lconvert_convert(m_converter, &sourceFormat, &packedV4L2, sourceBytes,
+                                     static_cast<int>(bytes.size()), m_packed.data(),
+                                     static_cast<int>(m_packed.size()));
+    if (written < 0) {
+        m_lastError = v4lconvert_get_error_message(m_converter);
+        return false;
+    }
+    // Some decoders report a short frame by writing less; the rest would be stale.
+    if (static_cast<std::uint32_t>(written) < packed.imageSize) {
+        m_lastError = "short frame";
+        return false;
+    }
+    expandToBGRA(source.size, frame);
+    return true;
+}
+
+void FrameConverter::expandToBGRA(Size decodedSize, PixelBuffer& frame) const
+{
+    const auto packedStride = static_cast<std::size_t>(decodedSize.width) * kPackedBytesPerPixel;
+    const bool sameSize = decodedSize == frame.size();
+    for (int y = 0; y < frame.height(); ++y) {
+        int sourceRow = sameSize ? y : static_cast<int>(static_cast<std::int64_t>(y) * decodedSize.height / frame.height());
+        const std::uint8_t* in = m_packed.data() + static_cast<std::size_t>(sourceRow) * packedStride;
+        std::uint8_t* out = frame.row(y);
+        if (sameSize) {
+            for (int x = 0; x < frame.width(); ++x, in += 3, out += 4) {
+                out[0] = in[0];
+                out[1] = in[1];
+                out[2] = in[2];
+                out[3] = 0xFF;
+            }
+            continue;
+        }
+        for (int x = 0; x < frame.width(); ++x, out += 4) {
+            auto sourceColumn = static_cast<std::size_t>(static_cast<std::int64_t>(x) * decodedSize.width / frame.width());
+            const std::uint8_t* pixel = in + sourceColumn * kPackedBytesPerPixel;
+            out[0] = pixel[0];
+            out[1] = pixel[1];
+            out[2] = pixel[2];
+            out[3] = 0xFF;
+        }
+    }
+}
+
+} // namespace waterline

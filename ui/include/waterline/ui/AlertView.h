@@ -47,7 +47,6 @@ public:
     // Lays the alert out for a screen of the given size (the window does this).
     void layoutForScreen(SizeF);
     void draw(Canvas&) override;
-    View* hitTest(PointF) override;
 
 private:
     friend class Window;

@@ -10,12 +10,15 @@
 // at most 4 ms late, with no busy spinning. Off screen there is no outside input, so the
 // wait is longer; injected input is queued on the main thread and seen on the next turn.
 //
+//     ErrorPtr error;
 //     auto app = Application::create({.offscreen = false}, &error);
 //     build(app->window().rootView());
 //     return app->run();   // returns when the window is closed or quit() is called
 #pragma once
 
+#include <waterline/foundation/Error.h>
 #include <waterline/ui/InputEvent.h>
+#include <waterline/ui/UIError.h>
 #include <waterline/ui/Window.h>
 
 #include <atomic>
@@ -36,9 +39,9 @@ struct ApplicationOptions {
 
 class Application {
 public:
-    // The one application of the process; empty with the reason in `error` when the
-    // display or the font cannot be opened.
-    static std::unique_ptr<Application> create(const ApplicationOptions&, std::string* error = nullptr);
+    // The one application of the process; empty, with the reason in `error` when given,
+    // when the display or the font cannot be opened (see UIError.h).
+    static std::unique_ptr<Application> create(const ApplicationOptions&, ErrorPtr* error = nullptr);
     // The application created last and still alive, or nullptr.
     static Application* shared();
     ~Application();

@@ -14,16 +14,16 @@ struct InputEvent {
 
     Type type = Type::PointerMove;
     PointF point;                // pointer and wheel events
-    double wheelX = 0;           // wheel: lines, positive = content moves up / left
-    double wheelY = 0;
+    double wheelX = 0;           // wheel: notches as the wheel reports them; positive y is
+    double wheelY = 0;           // away from the user (towards the top of a list)
     std::string key;             // key events: the key's name ("Return", "Escape", "A", ...)
 
-    static InputEvent pointerDown(PointF p) { return {Type::PointerDown, p}; }
-    static InputEvent pointerMove(PointF p) { return {Type::PointerMove, p}; }
-    static InputEvent pointerUp(PointF p) { return {Type::PointerUp, p}; }
-    static InputEvent wheel(PointF p, double dx, double dy) { return {Type::Wheel, p, dx, dy}; }
+    static InputEvent pointerDown(PointF p) { return {Type::PointerDown, p, 0, 0, {}}; }
+    static InputEvent pointerMove(PointF p) { return {Type::PointerMove, p, 0, 0, {}}; }
+    static InputEvent pointerUp(PointF p) { return {Type::PointerUp, p, 0, 0, {}}; }
+    static InputEvent wheel(PointF p, double dx, double dy) { return {Type::Wheel, p, dx, dy, {}}; }
     static InputEvent keyPress(std::string name) { return {Type::Key, {}, 0, 0, std::move(name)}; }
-    static InputEvent quit() { return {Type::Quit}; }
+    static InputEvent quit() { return {Type::Quit, {}, 0, 0, {}}; }
 };
 
 } // namespace waterline

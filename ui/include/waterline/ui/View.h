@@ -74,6 +74,9 @@ public:
     // Appearance and interaction.
     bool isHidden() const { return m_hidden; }
     void setHidden(bool);
+    // Neither this view nor any ancestor is hidden.
+    bool isVisibleInTree() const;
+    bool isDescendantOf(const View&) const;   // true for the view itself too
     std::optional<Color> backgroundColor() const { return m_background; }
     void setBackgroundColor(std::optional<Color>);   // none: transparent
     bool clipsToBounds() const { return m_clipsToBounds; }
@@ -95,8 +98,8 @@ public:
     virtual void touchMoved(PointF) {}
     virtual void touchEnded(PointF) {}
     virtual void touchCancelled() {}
-    // Mouse wheel: lines scrolled (positive = content moves up). Return true if handled;
-    // otherwise it goes to the parent.
+    // Mouse wheel, in notches (positive dy: away from the user, towards the top of a
+    // list). Return true if handled; otherwise it goes to the parent.
     virtual bool scrollWheel(PointF, double /*dx*/, double /*dy*/) { return false; }
 
     // Asks for a redraw of this view's area (or part of it, in local points).

@@ -14,6 +14,7 @@
 // into the canvas (pixel rectangles) and reports them.
 #pragma once
 
+#include <waterline/foundation/Error.h>
 #include <waterline/ui/Canvas.h>
 #include <waterline/ui/InputEvent.h>
 #include <waterline/ui/View.h>
@@ -64,11 +65,14 @@ public:
     const Canvas& canvas() const { return m_canvas; }
 
     // Writes the screen as it is now (pending changes drawn first) as a 768 × 1024 PNG.
-    // Returns an error message, or none on success.
-    std::optional<std::string> writeScreenshot(const std::string& path);
+    // Returns the error, or none on success.
+    ErrorPtr writeScreenshot(const std::string& path);
 
     // Views call these; not for general use.
-    void viewWillBeDestroyed(View&);
+    static void forgetView(View&);
+    // Destroys a view now, or after the input event being handled when `window` is in
+    // the middle of one (a view may be dropped from inside its own touch handler).
+    static void retire(Window* window, std::unique_ptr<View>);
     void presentPopover(Popover&);
     void removePopover(Popover&);
     void removeAlert(AlertView&, int buttonIndex);
@@ -80,13 +84,24 @@ private:
     void wheel(const InputEvent&);
     void key(const std::string&);
     View* hitTestAll(PointF);
+    void beginTouch(View*, PointF);
+    void cancelTouchWithin(const View&);
     void showFrontAlert();
+    void finishDeferredWork();
+
+    struct Dismissed {
+        std::unique_ptr<AlertView> alert;
+        int buttonIndex;
+    };
 
     std::unique_ptr<View> m_root;
-    std::unique_ptr<View> m_alertLayer;    // dimming layer holding the front alert
     std::deque<std::unique_ptr<AlertView>> m_alerts;
+    std::deque<Dismissed> m_dismissed;          // delegates still to be told
+    std::vector<std::unique_ptr<View>> m_retired;
     Popover* m_popover = nullptr;
-    View* m_tracking = nullptr;            // the view owning the current touch
+    View* m_tracking = nullptr;            // the view owning the current touch, if any
+    bool m_swallowingTouch = false;        // the current press was taken by an alert or popover
+    int m_dispatchDepth = 0;
     Canvas m_canvas;
     std::vector<PixelRect> m_dirty;
 };

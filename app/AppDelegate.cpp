@@ -1,0 +1,75 @@
+#include <waterline/app/AppDelegate.h>
+
+#include <waterline/app/CameraCount.h>
+#include <waterline/app/PhotoLibrary.h>
+#include <waterline/app/ScriptRunner.h>
+#include <waterline/app/ViewController.h>
+#include <waterline/foundation/UserDefaults.h>
+#include <waterline/ui/Application.h>
+
+#include <fstream>
+#include <sstream>
+
+namespace waterline {
+
+AppDelegate::AppDelegate() = default;
+
+AppDelegate::~AppDelegate()
+{
+    // The script and the controller go before the window their views live in.
+    m_script.reset();
+    m_viewController.reset();
+    m_window.reset();
+}
+
+bool AppDelegate::application(const LaunchOptions& launchOptions, std::string& error)
+{
+    std::vector<ScriptCommand> commands;
+    if (launchOptions.script) {
+        std::ifstream file(*launchOptions.script);
+        if (!file) {
+            error = "cannot read the script " + launchOptions.script->string();
+            return false;
+        }
+        std::stringstream text;
+        text << file.rdbuf();
+        auto parsed = parseScript(text.str());
+        if (!parsed) {
+            error = launchOptions.script->string() + ": " + parsed.error;
+            return false;
+        }
+        commands = std::move(parsed.commands);
+    }
+
+    ErrorPtr windowError;
+    m_window = Application::create({.offscreen = launchOptions.offscreen}, &windowError);
+    if (!m_window) {
+        error = windowError ? windowError->localizedDescription() : "cannot open the window";
+        return false;
+    }
+    if (launchOptions.configDirectory)
+        m_defaults = std::make_unique<UserDefaults>(*launchOptions.configDirectory);
+
+    ViewController::Environment environment;
+    environment.defaults = m_defaults ? m_defaults.get() : &UserDefaults::standard();
+    environment.picturesDirectory = launchOptions.photos.value_or(PhotoLibrary::defaultPicturesDirectory());
+    environment.cameraCount = countVideoDevices(launchOptions.cameras);
+    m_viewController = std::make_unique<ViewController>(m_window->window(), std::move(environment));
+    m_viewController->viewDidLoad();
+
+    if (launchOptions.script) {
+        m_script = std::make_unique<ScriptRunner>(*m_window, std::move(commands));
+        m_script->start();
+    }
+    return true;
+}
+
+int AppDelegate::run()
+{
+    int status = m_window->run();
+    if (m_script && !m_script->succeeded())
+        return 1;
+    return status;
+}
+
+} // namespace waterline

@@ -88,7 +88,7 @@ PointF Slider::thumbCenter() const
 {
     RectF b = bounds();
     double range = static_cast<double>(m_maximum) - m_minimum;
-    double t = range > 0 ? (m_value - m_minimum) / range : 0;
+    double t = range > 0 ? (static_cast<double>(m_value) - m_minimum) / range : 0;
     double travel = std::max(0.0, b.width - 2 * kThumbRadius);
     return {b.x + kThumbRadius + t * travel, b.y + b.height / 2};
 }

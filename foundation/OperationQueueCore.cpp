@@ -200,10 +200,12 @@ void OperationQueueCore::shutdown()
     }
     for (const auto& worker : workers) {
         // Posted behind any operation already handed to the worker, so that one runs.
+        // The loop dies with its thread, so it is not touched after the post.
         RunLoop* loop = worker->loop;
+        bool destroyedByOwnOperation = loop->isCurrent();
         loop->post([loop] { loop->stop(); });
-        if (loop->isCurrent())
-            worker->thread.detach(); // the queue is destroyed by one of its own operations
+        if (destroyedByOwnOperation)
+            worker->thread.detach();
         else
             worker->thread.join();
     }

@@ -14,9 +14,21 @@ namespace waterline {
 inline constexpr std::uint8_t kInvalid = 99;
 inline constexpr std::uint8_t kPad = '=';
 
+// Tables for the vector decoders, indexed by the high or the low four bits of a byte.
+// A byte is outside the alphabet exactly when low[its low bits] & high[its high bits]
+// is not zero: each distinct set of valid low halves (one per high half) gets a bit.
+// offset[high bits] turns a character into its value, except for characters 62 and
+// 63, which the decoders handle on their own.
+struct NibbleTables {
+    std::array<std::int8_t, 16> low;
+    std::array<std::int8_t, 16> high;
+    std::array<std::int8_t, 16> offset;
+};
+
 struct Alphabet {
     std::array<char, 64> chars;           // 6-bit value -> character
     std::array<std::uint8_t, 256> decode; // byte -> 6-bit value or kInvalid
+    NibbleTables nibbles;
 
     // The two characters that differ between the alphabets, for the vector code.
     char char62() const { return chars[62]; }

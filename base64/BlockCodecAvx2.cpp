@@ -10,10 +10,9 @@ namespace waterline {
 
 namespace {
 
-__attribute__((target("avx2"))) inline __m256i inRange(__m256i x, char low, char high)
+__attribute__((target("avx2"))) inline __m128i load(const std::array<std::int8_t, 16>& table)
 {
-    return _mm256_and_si256(_mm256_cmpgt_epi8(x, _mm256_set1_epi8(static_cast<char>(low - 1))),
-                            _mm256_cmpgt_epi8(_mm256_set1_epi8(static_cast<char>(high + 1)), x));
+    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(table.data()));
 }
 
 __attribute__((target("avx2"))) inline __m256i bothLanes(__m128i lane)
@@ -59,29 +58,29 @@ __attribute__((target("avx2"))) BlockDecodeResult decodeBlocksAvx2(const std::ui
 {
     const __m256i char62 = _mm256_set1_epi8(alphabet.char62());
     const __m256i char63 = _mm256_set1_epi8(alphabet.char63());
+    const __m256i value62 = _mm256_set1_epi8(static_cast<char>(62 - alphabet.char62()));
+    const __m256i value63 = _mm256_set1_epi8(static_cast<char>(63 - alphabet.char63()));
+    const __m256i lowTable = bothLanes(load(alphabet.nibbles.low));
+    const __m256i highTable = bothLanes(load(alphabet.nibbles.high));
+    const __m256i offsetTable = bothLanes(load(alphabet.nibbles.offset));
+    const __m256i nibble = _mm256_set1_epi8(0x0F);
     const __m256i pack = bothLanes(_mm_setr_epi8(2, 1, 0, 6, 5, 4, 10, 9, 8, 14, 13, 12, -1, -1, -1, -1));
     const __m256i joinLanes = _mm256_setr_epi32(0, 1, 2, 4, 5, 6, 7, 7);
     std::size_t consumed = 0, written = 0;
     // Each step stores 32 bytes of which 24 are decoded.
     for (; length - consumed >= 32 && room - written >= 32; consumed += 32, written += 24) {
         const __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + consumed));
-        const __m256i upper = inRange(x, 'A', 'Z');
-        const __m256i lower = inRange(x, 'a', 'z');
-        const __m256i digit = inRange(x, '0', '9');
-        const __m256i is62 = _mm256_cmpeq_epi8(x, char62);
-        const __m256i is63 = _mm256_cmpeq_epi8(x, char63);
-        const __m256i valid =
-            _mm256_or_si256(_mm256_or_si256(upper, lower), _mm256_or_si256(digit, _mm256_or_si256(is62, is63)));
-        const unsigned mask = static_cast<unsigned>(_mm256_movemask_epi8(valid));
+        const __m256i high = _mm256_and_si256(_mm256_srli_epi32(x, 4), nibble);
+        const __m256i low = _mm256_and_si256(x, nibble);
+        const __m256i invalid =
+            _mm256_and_si256(_mm256_shuffle_epi8(lowTable, low), _mm256_shuffle_epi8(highTable, high));
+        const unsigned mask =
+            static_cast<unsigned>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(invalid, _mm256_setzero_si256())));
         if (mask != 0xFFFFFFFFu)
             return {consumed, written, static_cast<std::size_t>(__builtin_ctz(~mask)), true};
-        __m256i offset = _mm256_and_si256(upper, _mm256_set1_epi8(-'A'));
-        offset = _mm256_or_si256(offset, _mm256_and_si256(lower, _mm256_set1_epi8(26 - 'a')));
-        offset = _mm256_or_si256(offset, _mm256_and_si256(digit, _mm256_set1_epi8(52 - '0')));
-        offset = _mm256_or_si256(
-            offset, _mm256_and_si256(is62, _mm256_set1_epi8(static_cast<char>(62 - alphabet.char62()))));
-        offset = _mm256_or_si256(
-            offset, _mm256_and_si256(is63, _mm256_set1_epi8(static_cast<char>(63 - alphabet.char63()))));
+        __m256i offset = _mm256_shuffle_epi8(offsetTable, high);
+        offset = _mm256_blendv_epi8(offset, value62, _mm256_cmpeq_epi8(x, char62));
+        offset = _mm256_blendv_epi8(offset, value63, _mm256_cmpeq_epi8(x, char63));
         const __m256i values = _mm256_add_epi8(x, offset);
         const __m256i pairs = _mm256_maddubs_epi16(values, _mm256_set1_epi32(0x01400140));
         const __m256i groups = _mm256_madd_epi16(pairs, _mm256_set1_epi32(0x00011000));

@@ -2,9 +2,10 @@
 //
 // Encoding spreads each three-byte group over a 32-bit lane, cuts it into four 6-bit
 // indices with two multiplies, and turns indices into characters by adding an offset
-// picked per index range with one shuffle. Decoding checks the character ranges of the
-// alphabet with compares, so one code serves both alphabets, and packs four 6-bit
-// values back into three bytes with two multiply-adds and a shuffle.
+// picked per index range with one shuffle. Decoding classifies each byte by its two
+// halves with two shuffles over the alphabet's nibble tables, so one code serves both
+// alphabets, and packs four 6-bit values back into three bytes with two multiply-adds
+// and a shuffle.
 #if defined(__x86_64__) || defined(__i386__)
 
 #include "BlockCodec.h"
@@ -15,10 +16,15 @@ namespace waterline {
 
 namespace {
 
-__attribute__((target("ssse3"))) inline __m128i inRange(__m128i x, char low, char high)
+__attribute__((target("ssse3"))) inline __m128i load(const std::array<std::int8_t, 16>& table)
 {
-    return _mm_and_si128(_mm_cmpgt_epi8(x, _mm_set1_epi8(static_cast<char>(low - 1))),
-                         _mm_cmpgt_epi8(_mm_set1_epi8(static_cast<char>(high + 1)), x));
+    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(table.data()));
+}
+
+// Lanes of `chosen` where `mask` is set, of `otherwise` elsewhere.
+__attribute__((target("ssse3"))) inline __m128i select(__m128i mask, __m128i chosen, __m128i otherwise)
+{
+    return _mm_or_si128(_mm_and_si128(mask, chosen), _mm_andnot_si128(mask, otherwise));
 }
 
 } // namespace
@@ -58,25 +64,26 @@ __attribute__((target("ssse3"))) BlockDecodeResult decodeBlocksSsse3(const std::
 {
     const __m128i char62 = _mm_set1_epi8(alphabet.char62());
     const __m128i char63 = _mm_set1_epi8(alphabet.char63());
+    const __m128i value62 = _mm_set1_epi8(static_cast<char>(62 - alphabet.char62()));
+    const __m128i value63 = _mm_set1_epi8(static_cast<char>(63 - alphabet.char63()));
+    const __m128i lowTable = load(alphabet.nibbles.low);
+    const __m128i highTable = load(alphabet.nibbles.high);
+    const __m128i offsetTable = load(alphabet.nibbles.offset);
+    const __m128i nibble = _mm_set1_epi8(0x0F);
     const __m128i pack = _mm_setr_epi8(2, 1, 0, 6, 5, 4, 10, 9, 8, 14, 13, 12, -1, -1, -1, -1);
     std::size_t consumed = 0, written = 0;
     // Each step stores 16 bytes of which 12 are decoded.
     for (; length - consumed >= 16 && room - written >= 16; consumed += 16, written += 12) {
         const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + consumed));
-        const __m128i upper = inRange(x, 'A', 'Z');
-        const __m128i lower = inRange(x, 'a', 'z');
-        const __m128i digit = inRange(x, '0', '9');
-        const __m128i is62 = _mm_cmpeq_epi8(x, char62);
-        const __m128i is63 = _mm_cmpeq_epi8(x, char63);
-        const __m128i valid = _mm_or_si128(_mm_or_si128(upper, lower), _mm_or_si128(digit, _mm_or_si128(is62, is63)));
-        const unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(valid));
+        const __m128i high = _mm_and_si128(_mm_srli_epi32(x, 4), nibble);
+        const __m128i low = _mm_and_si128(x, nibble);
+        const __m128i invalid = _mm_and_si128(_mm_shuffle_epi8(lowTable, low), _mm_shuffle_epi8(highTable, high));
+        const unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(invalid, _mm_setzero_si128())));
         if (mask != 0xFFFF)
             return {consumed, written, static_cast<std::size_t>(__builtin_ctz(~mask)), true};
-        __m128i offset = _mm_and_si128(upper, _mm_set1_epi8(-'A'));
-        offset = _mm_or_si128(offset, _mm_and_si128(lower, _mm_set1_epi8(26 - 'a')));
-        offset = _mm_or_si128(offset, _mm_and_si128(digit, _mm_set1_epi8(52 - '0')));
-        offset = _mm_or_si128(offset, _mm_and_si128(is62, _mm_set1_epi8(static_cast<char>(62 - alphabet.char62()))));
-        offset = _mm_or_si128(offset, _mm_and_si128(is63, _mm_set1_epi8(static_cast<char>(63 - alphabet.char63()))));
+        __m128i offset = _mm_shuffle_epi8(offsetTable, high);
+        offset = select(_mm_cmpeq_epi8(x, char62), value62, offset);
+        offset = select(_mm_cmpeq_epi8(x, char63), value63, offset);
         const __m128i values = _mm_add_epi8(x, offset);
         const __m128i pairs = _mm_maddubs_epi16(values, _mm_set1_epi32(0x01400140));
         const __m128i groups = _mm_madd_epi16(pairs, _mm_set1_epi32(0x00011000));

@@ -1,0 +1,138 @@
+// Insertion-ordered members with a hash index for larger objects.
+#include "waterline/json/JsonObject.h"
+
+#include "waterline/json/JsonValue.h"
+
+#include <functional>
+#include <stdexcept>
+
+namespace waterline {
+
+namespace {
+
+// Up to this many members a linear search beats hashing the key.
+constexpr std::size_t kLinearSearchLimit = 8;
+constexpr std::size_t kNotFound = static_cast<std::size_t>(-1);
+
+std::size_t hashKey(std::string_view key) { return std::hash<std::string_view>{}(key); }
+
+}  // namespace
+
+JsonObject::JsonObject() = default;
+JsonObject::JsonObject(const JsonObject&) = default;
+JsonObject::JsonObject(JsonObject&&) noexcept = default;
+JsonObject& JsonObject::operator=(const JsonObject&) = default;
+JsonObject& JsonObject::operator=(JsonObject&&) noexcept = default;
+JsonObject::~JsonObject() = default;
+
+JsonObject::JsonObject(std::initializer_list<JsonMember> members) {
+    reserve(members.size());
+    for (const JsonMember& member : members) insertOrAssign(member.key, member.value);
+}
+
+JsonObject::JsonObject(std::vector<JsonMember> members) : members_(std::move(members)) {
+    if (!hasDuplicateKeys()) return;
+    std::vector<JsonMember> all = std::move(members_);
+    members_.clear();
+    index_.clear();
+    members_.reserve(all.size());
+    for (JsonMember& member : all) insertOrAssign(std::move(member.key), std::move(member.value));
+}
+
+bool JsonObject::hasDuplicateKeys() {
+    if (members_.size() > kLinearSearchLimit) return !rebuildIndex();
+    for (std::size_t i = 1; i < members_.size(); ++i)
+        for (std::size_t j = 0; j < i; ++j)
+            if (members_[i].key == members_[j].key) return true;
+    return false;
+}
+
+void JsonObject::reserve(std::size_t count) { members_.reserve(count); }
+
+std::size_t JsonObject::positionOf(std::string_view key) const {
+    if (index_.empty()) {
+        for (std::size_t i = 0; i < members_.size(); ++i)
+            if (members_[i].key == key) return i;
+        return kNotFound;
+    }
+    std::size_t mask = index_.size() - 1;
+    for (std::size_t slot = hashKey(key) & mask;; slot = (slot + 1) & mask) {
+        std::uint32_t entry = index_[slot];
+        if (entry == 0) return kNotFound;
+        if (members_[entry - 1].key == key) return entry - 1;
+    }
+}
+
+bool JsonObject::indexMember(std::size_t position) {
+    std::size_t mask = index_.size() - 1;
+    const std::string& key = members_[position].key;
+    std::size_t slot = hashKey(key) & mask;
+    for (; index_[slot] != 0; slot = (slot + 1) & mask)
+        if (members_[index_[slot] - 1].key == key) return false;
+    index_[slot] = static_cast<std::uint32_t>(position + 1);
+    return true;
+}
+
+bool JsonObject::rebuildIndex() {
+    index_.clear();
+    if (members_.size() <= kLinearSearchLimit) return true;
+    std::size_t slots = 16;
+    while (slots < members_.size() * 2) slots *= 2;   // load factor at most one half
+    index_.assign(slots, 0);
+    for (std::size_t i = 0; i < members_.size(); ++i)
+        if (!indexMember(i)) return false;
+    return true;
+}
+
+const JsonValue* JsonObject::find(std::string_view key) const {
+    std::size_t position = positionOf(key);
+    return position == kNotFound ? nullptr : &members_[position].value;
+}
+
+JsonValue* JsonObject::find(std::string_view key) {
+    std::size_t position = positionOf(key);
+    return position == kNotFound ? nullptr : &members_[position].value;
+}
+
+const JsonValue& JsonObject::at(std::string_view key) const {
+    if (const JsonValue* value = find(key)) return *value;
+    throw std::out_of_range("JSON object has no member \"" + std::string(key) + "\"");
+}
+
+JsonValue& JsonObject::operator[](std::string_view key) {
+    if (JsonValue* value = find(key)) return *value;
+    return insertOrAssign(std::string(key), JsonValue());
+}
+
+JsonValue& JsonObject::insertOrAssign(std::string key, JsonValue value) {
+    std::size_t position = positionOf(key);
+    if (position != kNotFound) {
+        members_[position].value = std::move(value);
+        return members_[position].value;
+    }
+    members_.push_back(JsonMember{std::move(key), std::move(value)});
+    if (index_.empty() ? members_.size() > kLinearSearchLimit : members_.size() * 2 > index_.size())
+        rebuildIndex();
+    else if (!index_.empty())
+        indexMember(members_.size() - 1);
+    return members_.back().value;
+}
+
+bool JsonObject::erase(std::string_view key) {
+    std::size_t position = positionOf(key);
+    if (position == kNotFound) return false;
+    members_.erase(members_.begin() + static_cast<std::ptrdiff_t>(position));
+    rebuildIndex();
+    return true;
+}
+
+bool operator==(const JsonObject& a, const JsonObject& b) {
+    if (a.size() != b.size()) return false;
+    for (const JsonMember& member : a) {
+        const JsonValue* other = b.find(member.key);
+        if (!other || !(*other == member.value)) return false;
+    }
+    return true;
+}
+
+}  // namespace waterline

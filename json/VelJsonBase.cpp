@@ -1,0 +1,42 @@
+// The error trace of the JSON objects.
+#include "waterline/json/VelJsonBase.h"
+
+namespace waterline {
+
+std::optional<JsonErrorTrace> VelJsonBase::errorTrace() const {
+    std::lock_guard lock(traceLock_);
+    return errorTrace_;
+}
+
+void VelJsonBase::addErrorWithCode(JsonErrorCode code, std::string description) {
+    {
+        std::lock_guard lock(traceLock_);
+        if (!errorTrace_) errorTrace_.emplace();
+        std::shared_ptr<const JsonError> underlying = errorTrace_->empty() ? nullptr : errorTrace_->back();
+        errorTrace_->push_back(std::make_shared<const JsonError>(code, std::move(description), std::move(underlying)));
+    }
+    announce();
+}
+
+void VelJsonBase::clearErrorTrace() {
+    {
+        std::lock_guard lock(traceLock_);
+        if (!errorTrace_) return;   // already absent: nothing changes, nothing to announce
+        errorTrace_.reset();
+    }
+    announce();
+}
+
+void VelJsonBase::setErrorTrace(std::optional<JsonErrorTrace> trace) {
+    {
+        std::lock_guard lock(traceLock_);
+        errorTrace_ = std::move(trace);
+    }
+    announce();
+}
+
+void VelJsonBase::announce() {
+    if (onPropertyChange) onPropertyChange("errorTrace");
+}
+
+}  // namespace waterline

@@ -1,0 +1,348 @@
+// The recursive-descent JSON scanner.
+#include "waterline/json/VelJsonParser.h"
+
+#include "DecimalText.h"
+#include "Utf8.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <iterator>
+
+namespace waterline {
+
+namespace {
+
+// Whitespace between tokens: tab, line feed, vertical tab, form feed, carriage return
+// and space.
+constexpr std::array<bool, 256> kWhitespace = [] {
+    std::array<bool, 256> table{};
+    for (unsigned char ch : {9, 10, 11, 12, 13, 32}) table[ch] = true;
+    return table;
+}();
+
+// Bytes that may be copied as they stand inside a string: ASCII outside the stop set
+// (the double quote, the backslash and the bytes 0 to 31, NUL included).
+constexpr std::array<bool, 256> kPlainStringByte = [] {
+    std::array<bool, 256> table{};
+    for (int ch = 32; ch < 128; ++ch) table[static_cast<std::size_t>(ch)] = ch != '"' && ch != '\\';
+    return table;
+}();
+
+bool isDigit(char ch) { return ch >= '0' && ch <= '9'; }
+
+std::string hexMessage(const char* format, unsigned value) {
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, format, value);
+    return buffer;
+}
+
+int hexDigitValue(char ch) {
+    if (ch >= '0' && ch <= '9') return ch - '0';
+    if (ch >= 'a' && ch <= 'f') return ch - 'a' + 10;
+    if (ch >= 'A' && ch <= 'F') return ch - 'A' + 10;
+    return -1;
+}
+
+}  // namespace
+
+std::optional<JsonValue> VelJsonParser::fragmentWithString(const char* text) {
+    clearErrorTrace();
+    if (!text) {
+        addErrorWithCode(JsonErrorCode::NoInput, "Input was 'nil'");
+        return std::nullopt;
+    }
+    depth = 0;
+    c = text;
+    JsonValue value;
+    bool scanned = scanValue(value);
+    // A failure can leave the elements of the containers it was inside.
+    elementStack_.clear();
+    memberStack_.clear();
+    if (!scanned) return std::nullopt;
+    if (!scanIsAtEnd()) {
+        addErrorWithCode(JsonErrorCode::GarbageAfterValue, "Garbage after JSON");
+        return std::nullopt;
+    }
+    return value;
+}
+
+std::optional<JsonValue> VelJsonParser::objectWithString(const char* text) {
+    std::optional<JsonValue> value = fragmentWithString(text);
+    if (value && !value->isContainer()) {
+        addErrorWithCode(JsonErrorCode::NotAContainer, "Valid fragment, but not JSON");
+        return std::nullopt;
+    }
+    return value;
+}
+
+bool VelJsonParser::fail(JsonErrorCode code, std::string description) {
+    addErrorWithCode(code, std::move(description));
+    return false;
+}
+
+void VelJsonParser::skipWhitespace() {
+    while (kWhitespace[static_cast<unsigned char>(*c)]) ++c;
+}
+
+bool VelJsonParser::scanIsAtEnd() {
+    skipWhitespace();
+    return *c == '\0';
+}
+
+bool VelJsonParser::scanValue(JsonValue& out) {
+    skipWhitespace();
+    char ch = *c++;
+    switch (ch) {
+    case '"': return scanStringValue(out);
+    case '[': return scanRestOfArray(out);
+    case '{': return scanRestOfDictionary(out);
+    case 't': return scanRestOfTrue(out);
+    case 'f': return scanRestOfFalse(out);
+    case 'n': return scanRestOfNull(out);
+    case '-':
+    case '0': case '1': case '2': case '3': case '4':
+    case '5': case '6': case '7': case '8': case '9':
+        --c;
+        return scanNumber(out);
+    case '+': return fail(JsonErrorCode::MalformedNumber, "Leading + disallowed in number");
+    case '\0': return fail(JsonErrorCode::UnexpectedEnd, "Unexpected end of string");
+    default: return fail(JsonErrorCode::UnexpectedToken, "Unrecognised leading character");
+    }
+}
+
+// The literal scanners compare byte by byte and stop at the first difference, so they
+// never look past a NUL.
+bool VelJsonParser::scanRestOfTrue(JsonValue& out) {
+    if (c[0] == 'r' && c[1] == 'u' && c[2] == 'e') {
+        c += 3;
+        out = JsonValue(true);
+        return true;
+    }
+    return fail(JsonErrorCode::UnexpectedToken, "Expected 'true'");
+}
+
+bool VelJsonParser::scanRestOfFalse(JsonValue& out) {
+    if (c[0] == 'a' && c[1] == 'l' && c[2] == 's' && c[3] == 'e') {
+        c += 4;
+        out = JsonValue(false);
+        return true;
+    }
+    return fail(JsonErrorCode::UnexpectedToken, "Expected 'false'");
+}
+
+bool VelJsonParser::scanRestOfNull(JsonValue& out) {
+    if (c[0] == 'u' && c[1] == 'l' && c[2] == 'l') {
+        c += 3;
+        out = JsonValue(nullptr);
+        return true;
+    }
+    return fail(JsonErrorCode::UnexpectedToken, "Expected 'null'");
+}
+
+bool VelJsonParser::enterContainer() {
+    ++depth;
+    std::uint32_t limit = maxDepth();
+    if (limit == 0 || limit > kNestingGuard) limit = kNestingGuard;
+    if (depth > limit) return fail(JsonErrorCode::NestedTooDeep, "Nested too deep");
+    return true;
+}
+
+bool VelJsonParser::scanRestOfArray(JsonValue& out) {
+    if (!enterContainer()) return false;
+    const std::size_t first = elementStack_.size();
+    for (;;) {
+        if (*c == '\0') return fail(JsonErrorCode::UnexpectedEnd, "End of input while parsing array");
+        skipWhitespace();
+        if (*c == ']') {
+            ++c;
+            --depth;
+            closeArray(first, out);
+            return true;
+        }
+        JsonValue element;
+        if (!scanValue(element)) return fail(JsonErrorCode::UnexpectedToken, "Expected value while parsing array");
+        elementStack_.push_back(std::move(element));
+        skipWhitespace();
+        if (*c == ',') {
+            ++c;
+            skipWhitespace();
+            if (*c == ']') return fail(JsonErrorCode::TrailingComma, "Trailing comma disallowed in array");
+        }
+        // Anything else starts the next element: the comma is optional.
+    }
+}
+
+bool VelJsonParser::scanRestOfDictionary(JsonValue& out) {
+    if (!enterContainer()) return false;
+    const std::size_t first = memberStack_.size();
+    for (;;) {
+        if (*c == '\0') return fail(JsonErrorCode::UnexpectedEnd, "End of input while parsing object");
+        skipWhitespace();
+        if (*c == '}') {
+            ++c;
+            --depth;
+            closeObject(first, out);
+            return true;
+        }
+        if (*c != '"') return fail(JsonErrorCode::UnexpectedToken, "Object key string expected");
+        ++c;
+        // The member is made on the stack first so that the key needs no local of its own
+        // in this frame; an index, as nested objects push members of their own.
+        const std::size_t member = memberStack_.size();
+        memberStack_.emplace_back();
+        if (!scanRestOfString(memberStack_[member].key))
+            return fail(JsonErrorCode::UnexpectedToken, "Object key string expected");
+        skipWhitespace();
+        if (*c != ':') return fail(JsonErrorCode::UnexpectedToken, "Expected ':' separating key and value");
+        ++c;
+        JsonValue value;
+        if (!scanValue(value)) return failForKey(memberStack_[member].key);
+        memberStack_[member].value = std::move(value);
+        skipWhitespace();
+        if (*c == ',') {
+            ++c;
+            skipWhitespace();
+            if (*c == '}') return fail(JsonErrorCode::TrailingComma, "Trailing comma disallowed in object");
+        }
+    }
+}
+
+bool VelJsonParser::scanStringValue(JsonValue& out) {
+    std::string text;
+    if (!scanRestOfString(text)) return false;
+    out = JsonValue(std::move(text));
+    return true;
+}
+
+void VelJsonParser::closeArray(std::size_t first, JsonValue& out) {
+    auto begin = elementStack_.begin() + static_cast<std::ptrdiff_t>(first);
+    JsonArray array(std::make_move_iterator(begin), std::make_move_iterator(elementStack_.end()));
+    elementStack_.erase(begin, elementStack_.end());
+    out = JsonValue(std::move(array));
+}
+
+void VelJsonParser::closeObject(std::size_t first, JsonValue& out) {
+    auto begin = memberStack_.begin() + static_cast<std::ptrdiff_t>(first);
+    std::vector<JsonMember> members(std::make_move_iterator(begin), std::make_move_iterator(memberStack_.end()));
+    memberStack_.erase(begin, memberStack_.end());
+    out = JsonValue(JsonObject(std::move(members)));
+}
+
+bool VelJsonParser::failForKey(const std::string& key) {
+    return fail(JsonErrorCode::UnexpectedToken, "Object value expected for key: " + key);
+}
+
+bool VelJsonParser::scanRestOfString(std::string& out) {
+    for (;;) {
+        // The plain run up to the next byte of the stop set (or NUL), checked as UTF-8.
+        const char* run = c;
+        for (;;) {
+            auto byte = static_cast<unsigned char>(*c);
+            if (kPlainStringByte[byte]) {
+                ++c;
+                continue;
+            }
+            if (byte < 0x80) break;
+            int length = detail::utf8Sequence(reinterpret_cast<const unsigned char*>(c), SIZE_MAX);
+            if (length > 0) {
+                c += length;
+                continue;
+            }
+            out.append(run, static_cast<std::size_t>(c - run));
+            out.append(detail::kReplacementCharacter);
+            c += -length;
+            run = c;
+        }
+        out.append(run, static_cast<std::size_t>(c - run));
+
+        auto byte = static_cast<unsigned char>(*c);
+        if (byte == '"') {
+            ++c;
+            return true;
+        }
+        if (byte != '\\')
+            return fail(JsonErrorCode::ControlCharacter, hexMessage("Unescaped control character '0x%x'", byte));
+        char escape = *++c;
+        switch (escape) {
+        case '"': case '/': case '\\': out.push_back(escape); ++c; break;
+        case 'b': out.push_back('\b'); ++c; break;
+        case 'f': out.push_back('\f'); ++c; break;
+        case 'n': out.push_back('\n'); ++c; break;
+        case 'r': out.push_back('\r'); ++c; break;
+        case 't': out.push_back('\t'); ++c; break;
+        case 'u': {
+            ++c;
+            std::uint32_t codePoint = 0;
+            if (!scanUnicodeChar(codePoint)) return fail(JsonErrorCode::BadUnicodeEscape, "Broken unicode character");
+            detail::appendUtf8(out, codePoint);
+            break;
+        }
+        default: {
+            // The byte shows as a sign-extended 16-bit unit, so 0x80 and above read ff80...
+            auto unit = static_cast<std::uint16_t>(static_cast<std::int16_t>(static_cast<signed char>(escape)));
+            return fail(JsonErrorCode::IllegalEscape, hexMessage("Illegal escape sequence '0x%x'", unit));
+        }
+        }
+        if (*c == '\0') return fail(JsonErrorCode::UnexpectedEnd, "Unexpected EOF while parsing string");
+    }
+}
+
+bool VelJsonParser::scanHexQuad(std::uint16_t& out) {
+    unsigned value = 0;
+    for (int i = 0; i < 4; ++i) {
+        int digit = hexDigitValue(*c);
+        if (digit < 0) return fail(JsonErrorCode::BadUnicodeEscape, "Missing hex digit in quad");
+        value = value * 16 + static_cast<unsigned>(digit);
+        ++c;
+    }
+    out = static_cast<std::uint16_t>(value);
+    return true;
+}
+
+bool VelJsonParser::scanUnicodeChar(std::uint32_t& out) {
+    std::uint16_t high = 0;
+    if (!scanHexQuad(high)) return fail(JsonErrorCode::BadUnicodeEscape, "Missing hex quad");
+    if (high < 0xD800 || high >= 0xE000) {
+        out = high;
+        return true;
+    }
+    if (high >= 0xDC00) return fail(JsonErrorCode::BadUnicodeEscape, "Invalid high character in surrogate pair");
+    std::uint16_t low = 0;
+    if (*c != '\\' || *++c != 'u' || (++c, !scanHexQuad(low)))
+        return fail(JsonErrorCode::BadUnicodeEscape, "Missing low character in surrogate pair");
+    if (low < 0xDC00 || low > 0xDFFF) return fail(JsonErrorCode::BadUnicodeEscape, "Invalid low surrogate char");
+    out = 0x10000 + (static_cast<std::uint32_t>(high - 0xD800) << 10) + (low - 0xDC00u);
+    return true;
+}
+
+bool VelJsonParser::scanNumber(JsonValue& out) {
+    const char* start = c;
+    if (*c == '-') ++c;
+    if (*c == '0') {
+        ++c;
+        if (isDigit(*c)) return fail(JsonErrorCode::MalformedNumber, "Leading 0 disallowed in number");
+    } else {
+        if (!isDigit(*c)) return fail(JsonErrorCode::MalformedNumber, "No digits after initial minus");
+        while (isDigit(*c)) ++c;
+    }
+    if (*c == '.') {
+        ++c;
+        if (!isDigit(*c)) return fail(JsonErrorCode::MalformedNumber, "No digits after decimal point");
+        while (isDigit(*c)) ++c;
+    }
+    if (*c == 'e' || *c == 'E') {
+        ++c;
+        if (*c == '+' || *c == '-') ++c;
+        if (!isDigit(*c)) return fail(JsonErrorCode::MalformedNumber, "No digits after exponent");
+        const char* exponentStart = c;
+        while (isDigit(*c)) ++c;
+        std::string_view text(start, static_cast<std::size_t>(c - start));
+        if (c - exponentStart > 9 && !detail::exponentInRange(text))
+            return fail(JsonErrorCode::MalformedNumber, "Failed creating decimal instance");
+    }
+    out = JsonValue(JsonNumber(JsonNumber::Validated{}, std::string_view(start, static_cast<std::size_t>(c - start))));
+    return true;
+}
+
+}  // namespace waterline

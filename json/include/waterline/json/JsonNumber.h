@@ -1,0 +1,98 @@
+// An exact decimal number, as JSON text writes it.
+//
+// A number is kept as its validated decimal text and is never rounded through a binary
+// floating-point type: 0.1 stays one tenth, 1e400 and a forty-digit integer keep their
+// value, and parsing is no more than cutting the text out of the input. Converting is
+// done only when asked: to int64_t or double (each saying when the value does not fit),
+// or to the canonical text the writer uses:
+//
+//   - the significant digits without leading or trailing zeros, the sign, nothing else
+//     (1.50 → 1.5, -0 → 0, 0.0e7 → 0);
+//   - integers in plain digits while they end in at most 21 zeros (1E5 → 100000),
+//     otherwise in exponent form (1e400 → 1e+400);
+//   - other numbers in plain digits while fewer than six zeros follow the decimal point
+//     (0.000001234), otherwise in exponent form (1.5e-7);
+//   - exponent form is one digit, the rest after a '.', then 'e', a sign and the exponent.
+//
+// Two numbers are equal when their values are equal (1.0 == 1, -0 == 0). Short numbers
+// (up to 30 characters of text) are stored inline, without an allocation.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <type_traits>
+
+namespace waterline {
+
+class JsonNumber {
+public:
+    JsonNumber() : JsonNumber(0) {}
+    template <typename Integer>
+        requires(std::is_integral_v<Integer> && !std::is_same_v<Integer, bool>)
+    JsonNumber(Integer value) {
+        if constexpr (std::is_signed_v<Integer>)
+            setInteger(static_cast<std::int64_t>(value));
+        else
+            setUnsigned(static_cast<std::uint64_t>(value));
+    }
+    // The shortest text that reads back as the same double. Not-a-number and the
+    // infinities have no JSON form: they throw std::invalid_argument.
+    explicit JsonNumber(double value);
+
+    // Reads JSON number text (optional '-', no leading zeros, optional fraction and
+    // exponent), nothing before or after it. None when the text is not a number or its
+    // exponent is beyond ±999999999 (of a non-zero value).
+    static std::optional<JsonNumber> fromString(std::string_view text);
+
+    JsonNumber(const JsonNumber& other) { assign(other.text()); }
+    JsonNumber(JsonNumber&& other) noexcept;
+    JsonNumber& operator=(const JsonNumber& other);
+    JsonNumber& operator=(JsonNumber&& other) noexcept;
+    ~JsonNumber() { release(); }
+
+    // The text the number was made from, as it stood.
+    std::string_view text() const {
+        return isInline() ? std::string_view(storage_.inlineText, length_)
+                          : std::string_view(storage_.heap.data, storage_.heap.size);
+    }
+    std::string toString() const;
+    void appendCanonical(std::string& out) const;
+
+    bool isInteger() const;
+    // None when the value has a fraction or lies outside the type's range.
+    std::optional<std::int64_t> toInt64() const;
+    std::optional<std::uint64_t> toUInt64() const;
+    // The nearest double; none when the magnitude is beyond double's range (a non-zero
+    // value that would become infinite or zero).
+    std::optional<double> toDouble() const;
+
+    friend bool operator==(const JsonNumber& a, const JsonNumber& b);
+
+private:
+    friend class VelJsonParser;
+    struct Validated {};
+    // For text the parser has already checked against the grammar and the exponent range.
+    JsonNumber(Validated, std::string_view text) { assign(text); }
+
+    static constexpr std::size_t kInlineCapacity = 30;
+    static constexpr std::uint8_t kOnHeap = 0xff;
+
+    bool isInline() const { return length_ != kOnHeap; }
+    void setInteger(std::int64_t value);
+    void setUnsigned(std::uint64_t value);
+    void assign(std::string_view text);
+    void release();
+
+    union Storage {
+        char inlineText[kInlineCapacity + 1];
+        struct {
+            char* data;
+            std::size_t size;
+        } heap;
+    } storage_;
+    std::uint8_t length_ = 0;
+};
+
+}  // namespace waterline

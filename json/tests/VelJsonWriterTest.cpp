@@ -1,0 +1,77 @@
+#include "waterline/json/VelJsonWriter.h"
+
+#include "TraceText.h"
+
+#include <gtest/gtest.h>
+
+using namespace waterline;
+using waterline::test::traceText;
+
+TEST(VelJsonWriter, ScalarsNeedTheFragmentCall) {
+    VelJsonWriter writer;
+    for (const JsonValue& scalar : {JsonValue("s"), JsonValue(7)}) {
+        EXPECT_FALSE(writer.stringWithObject(scalar));
+        EXPECT_EQ(traceText(writer), std::vector<std::string>{"4: Not valid type for JSON"});
+    }
+    EXPECT_EQ(writer.stringWithFragment("s"), "\"s\"");
+    EXPECT_FALSE(writer.errorTrace());
+    EXPECT_EQ(writer.stringWithFragment(true), "true");
+    EXPECT_EQ(writer.stringWithFragment(false), "false");
+    EXPECT_EQ(writer.stringWithFragment(nullptr), "null");
+    EXPECT_EQ(writer.stringWithFragment(JsonNumber(-12)), "-12");
+}
+
+TEST(VelJsonWriter, EscapesOnlyWhatJsonRequires) {
+    const struct {
+        std::string text, written;
+    } cases[] = {
+        {"a\"b\\c\td\x01", R"("a\"b\\c\td\u0001")"},
+        {"\x1f", R"("\u001f")"},
+        {std::string("\0", 1), R"("\u0000")"},
+        {"\b\f\n\r", R"("\b\f\n\r")"},
+        {"a/b\x7f", "\"a/b\x7f\""},
+        {"h\xC3\xA9llo \xE6\x97\xA5\xF0\x9F\x98\x80", "\"h\xC3\xA9llo \xE6\x97\xA5\xF0\x9F\x98\x80\""},
+    };
+    VelJsonWriter writer;
+    for (const auto& c : cases) EXPECT_EQ(writer.stringWithFragment(c.text), c.written);
+}
+
+TEST(VelJsonWriter, SortsKeysByCodeUnits) {
+    JsonValue value = JsonObject{{"beta", 1}, {"alpha", 2}, {"gamma", 3}, {"al", 4}, {"B", 5}};
+    VelJsonWriter writer;
+    EXPECT_EQ(writer.stringWithObject(value), R"({"beta":1,"alpha":2,"gamma":3,"al":4,"B":5})");
+    writer.setSortKeys(true);
+    EXPECT_EQ(writer.stringWithObject(value), R"({"B":5,"al":4,"alpha":2,"beta":1,"gamma":3})");
+    // U+1F600 (a surrogate pair in UTF-16) sorts before U+FF21, though its UTF-8 is larger.
+    JsonValue wide = JsonObject{{"\xEF\xBC\xA1", 1}, {"\xF0\x9F\x98\x80", 2}, {"z", 3}};
+    EXPECT_EQ(writer.stringWithObject(wide), "{\"z\":3,\"\xF0\x9F\x98\x80\":2,\"\xEF\xBC\xA1\":1}");
+}
+
+TEST(VelJsonWriter, HumanReadableLayout) {
+    VelJsonWriter writer;
+    writer.setHumanReadable(true);
+    EXPECT_EQ(writer.stringWithObject(JsonObject{{"a", JsonArray{1, 2}}}),
+              "{\n  \"a\" : [\n    1,\n    2\n  ]\n}");
+    EXPECT_EQ(writer.stringWithObject(JsonObject{{"e", JsonArray{}}, {"o", JsonObject{}}}),
+              "{\n  \"e\" : [],\n  \"o\" : {}\n}");
+    EXPECT_EQ(writer.stringWithObject(JsonArray{}), "[]");
+    EXPECT_EQ(writer.stringWithFragment(5), "5");
+    writer.setHumanReadable(false);
+    EXPECT_EQ(writer.stringWithObject(JsonObject{{"a", JsonArray{1, 2}}}), R"({"a":[1,2]})");
+}
+
+TEST(VelJsonWriter, InvalidUtf8IsRefusedWithAChainPerObject) {
+    VelJsonWriter writer;
+    JsonValue value = JsonObject{{"outer", JsonArray{JsonObject{{"inner", "bad \xFF"}}}}};
+    EXPECT_FALSE(writer.stringWithObject(value));
+    EXPECT_EQ(traceText(writer), (std::vector<std::string>{
+                                     "1: JSON serialisation not supported for string that is not valid UTF-8",
+                                     "1: Unsupported value for key inner in object",
+                                     "1: Unsupported value for key outer in object",
+                                 }));
+    EXPECT_FALSE(writer.stringWithObject(JsonObject{{"\xC3", 1}}));
+    EXPECT_EQ(traceText(writer), std::vector<std::string>{"1: JSON object key must be string"});
+    EXPECT_FALSE(writer.stringWithFragment("\xE2\x82"));   // cut short at the end of the string
+    EXPECT_TRUE(writer.stringWithObject(JsonArray{"fine"}));
+    EXPECT_FALSE(writer.errorTrace());
+}

@@ -36,17 +36,6 @@ CameraDevices::CameraDevices(std::optional<int> syntheticCount, std::filesystem:
         m_syntheticCount = std::clamp(*m_syntheticCount, 0, kMaxSyntheticCameras);
 }
 
-std::optional<int> CameraDevices::parseSyntheticCount(std::string_view text)
-{
-    int count = 0;
-    auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), count);
-    if (text.empty() || error != std::errc{} || end != text.data() + text.size())
-        return std::nullopt;
-    if (count < 0 || count > kMaxSyntheticCameras)
-        return std::nullopt;
-    return count;
-}
-
 std::vector<CameraDescription> CameraDevices::list() const
 {
     std::vector<CameraDescription> devices;

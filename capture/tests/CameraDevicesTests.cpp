@@ -64,18 +64,6 @@ TEST(CameraDevices, OpensSyntheticCamerasByIndexAndNothingOutOfRange)
     EXPECT_EQ(devices.open(-1), nullptr);
 }
 
-TEST(CameraDevices, ParsesTheCameraCount)
-{
-    struct Case {
-        const char* text;
-        std::optional<int> count;
-    };
-    for (auto [text, count] : {Case{"0", 0}, Case{"2", 2}, Case{"8", 8}, Case{"9", std::nullopt},
-                               Case{"-1", std::nullopt}, Case{"", std::nullopt}, Case{"2x", std::nullopt},
-                               Case{" 2", std::nullopt}, Case{"two", std::nullopt}})
-        EXPECT_EQ(CameraDevices::parseSyntheticCount(text), count) << '"' << text << '"';
-}
-
 TEST(CameraDevices, ClampsAnOversizedCount)
 {
     FakeDeviceDirectory directory;

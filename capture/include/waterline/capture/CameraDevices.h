@@ -17,7 +17,6 @@
 #include <memory>
 #include <optional>
 #include <string>
-#include <string_view>
 #include <vector>
 
 namespace waterline {
@@ -30,15 +29,11 @@ struct CameraDescription {
 
 class CameraDevices {
 public:
-    // The largest synthetic count accepted; more would only fill the list.
-    static constexpr int kMaxSyntheticCameras = 8;
+    // The largest synthetic count honoured; a larger one is cut down to it.
+    static constexpr int kMaxSyntheticCameras = 16;
 
     explicit CameraDevices(std::optional<int> syntheticCount = std::nullopt,
                            std::filesystem::path deviceDirectory = "/dev");
-
-    // Reads a camera count as given to --cameras or WATERLINE_CAMERAS: a whole number
-    // from 0 to kMaxSyntheticCameras; none for anything else.
-    static std::optional<int> parseSyntheticCount(std::string_view text);
 
     // Looks the devices up afresh on every call: a camera may be plugged in or out.
     std::vector<CameraDescription> list() const;

@@ -1,6 +1,7 @@
 #include "Coding.h"
 
 #include "FileDescriptor.h"
+#include "LineWrapper.h"
 #include "StagedOutput.h"
 #include "waterline/base64/Base64.h"
 #include "waterline/base64/Base64StreamDecoder.h"
@@ -29,42 +30,6 @@ int reportErrno(const std::string& what)
 {
     return report(what + ": " + std::strerror(errno));
 }
-
-// Cuts encoded text into lines of `columns` characters, carrying the column across
-// blocks.
-class LineWrapper {
-public:
-    explicit LineWrapper(std::size_t columns) : columns_(columns) {}
-
-    const std::vector<std::uint8_t>& wrap(std::span<const std::uint8_t> text)
-    {
-        wrapped_.clear();
-        if (columns_ == 0) {
-            wrapped_.assign(text.begin(), text.end());
-            column_ += text.size();
-            return wrapped_;
-        }
-        while (!text.empty()) {
-            const std::size_t take = std::min(columns_ - column_, text.size());
-            wrapped_.insert(wrapped_.end(), text.begin(), text.begin() + static_cast<std::ptrdiff_t>(take));
-            text = text.subspan(take);
-            column_ += take;
-            if (column_ == columns_) {
-                wrapped_.push_back('\n');
-                column_ = 0;
-            }
-        }
-        return wrapped_;
-    }
-
-    // The last line still needs its newline.
-    bool lineOpen() const { return column_ > 0; }
-
-private:
-    std::size_t columns_;
-    std::size_t column_ = 0;
-    std::vector<std::uint8_t> wrapped_;
-};
 
 std::optional<std::vector<std::uint8_t>> encodeBlock(std::span<const std::uint8_t> block, const Options& options)
 {

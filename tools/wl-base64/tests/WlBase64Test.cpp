@@ -22,7 +22,7 @@ enum class Plumbing { FileToFile, FileToPipe, PipeToFile, PipeToPipe };
 constexpr Plumbing kEveryPlumbing[] = {Plumbing::FileToFile, Plumbing::FileToPipe, Plumbing::PipeToFile,
                                        Plumbing::PipeToPipe};
 
-std::string quoted(const std::string& text);
+std::string shellQuoted(const std::string& text);
 
 struct Result {
     int status = -1;
@@ -37,7 +37,7 @@ protected:
         ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
         dir_ = pattern;
     }
-    void TearDown() override { std::system(("rm -rf " + quoted(dir_)).c_str()); }
+    void TearDown() override { std::system(("rm -rf " + shellQuoted(dir_)).c_str()); }
 
     std::string path(const std::string& name) const { return dir_ + "/" + name; }
 
@@ -60,10 +60,10 @@ protected:
                const std::string& redirect = ">")
     {
         writeFile("in", input);
-        const std::string tool = quoted(kTool) + " " + args + " 2>" + quoted(path("err"));
-        const std::string in = quoted(path("in"));
-        const std::string out = quoted(path("out"));
-        const std::string rc = "; echo $? >" + quoted(path("rc"));
+        const std::string tool = shellQuoted(kTool) + " " + args + " 2>" + shellQuoted(path("err"));
+        const std::string in = shellQuoted(path("in"));
+        const std::string out = shellQuoted(path("out"));
+        const std::string rc = "; echo $? >" + shellQuoted(path("rc"));
         std::string command;
         switch (plumbing) {
         case Plumbing::FileToFile: command = tool + " <" + in + " " + redirect + out + rc; break;
@@ -78,7 +78,7 @@ protected:
     std::string dir_;
 };
 
-std::string quoted(const std::string& text)
+std::string shellQuoted(const std::string& text)
 {
     std::string result(1, '\'');
     result.append(text).push_back('\'');
@@ -162,7 +162,7 @@ TEST_F(WlBase64, RejectsBadCommandLines)
         EXPECT_EQ(result.out, "");
         EXPECT_NE(result.err.find("usage: wl-base64"), std::string::npos);
     }
-    const Result missing = run(quoted(path("no-such-file")), "");
+    const Result missing = run(shellQuoted(path("no-such-file")), "");
     EXPECT_EQ(missing.status, 1);
     EXPECT_NE(missing.err.find("No such file or directory"), std::string::npos);
 }

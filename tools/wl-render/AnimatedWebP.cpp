@@ -1,0 +1,106 @@
+#include "AnimatedWebP.h"
+
+#include <webp/encode.h>
+#include <webp/mux.h>
+
+#include <algorithm>
+
+namespace waterline::render {
+
+namespace {
+
+// WebP takes straight (not premultiplied) R, G, B, A bytes.
+std::vector<std::uint8_t> straightRGBA(const PixelBuffer& buffer)
+{
+    std::vector<std::uint8_t> rgba(static_cast<std::size_t>(buffer.width()) * buffer.height() * 4);
+    bool argb = buffer.format() == PixelFormat::ARGB32Premultiplied;
+    std::uint8_t* out = rgba.data();
+    for (int y = 0; y < buffer.height(); ++y) {
+        const std::uint8_t* p = buffer.row(y);
+        for (int x = 0; x < buffer.width(); ++x, p += 4, out += 4) {
+            unsigned a = argb ? p[0] : p[3];
+            unsigned r = argb ? p[1] : p[2];
+            unsigned g = argb ? p[2] : p[1];
+            unsigned b = argb ? p[3] : p[0];
+            if (a != 0 && a != 255) {
+                r = std::min(255u, (r * 255 + a / 2) / a);
+                g = std::min(255u, (g * 255 + a / 2) / a);
+                b = std::min(255u, (b * 255 + a / 2) / a);
+            }
+            out[0] = static_cast<std::uint8_t>(r);
+            out[1] = static_cast<std::uint8_t>(g);
+            out[2] = static_cast<std::uint8_t>(b);
+            out[3] = static_cast<std::uint8_t>(a);
+        }
+    }
+    return rgba;
+}
+
+} // namespace
+
+AnimatedWebP::AnimatedWebP(WebPAnimEncoder* encoder, Size size)
+    : m_encoder(encoder)
+    , m_size(size)
+{
+}
+
+AnimatedWebP::~AnimatedWebP()
+{
+    WebPAnimEncoderDelete(m_encoder);
+}
+
+std::unique_ptr<AnimatedWebP> AnimatedWebP::create(Size size, std::string& error)
+{
+    WebPAnimEncoderOptions options;
+    if (!WebPAnimEncoderOptionsInit(&options)) {
+        error = "WebP library version mismatch";
+        return nullptr;
+    }
+    options.anim_params.loop_count = 0; // forever
+    WebPAnimEncoder* encoder = WebPAnimEncoderNew(size.width, size.height, &options);
+    if (!encoder) {
+        error = "cannot make a WebP animation of this size";
+        return nullptr;
+    }
+    return std::unique_ptr<AnimatedWebP>(new AnimatedWebP(encoder, size));
+}
+
+std::string AnimatedWebP::addFrame(const PixelBuffer& frame)
+{
+    if (frame.size() != m_size)
+        return "animation frames must all have the same size";
+    WebPConfig config;
+    if (!WebPConfigInit(&config) || !WebPConfigLosslessPreset(&config, 0))
+        return "WebP library version mismatch";
+    WebPPicture picture;
+    if (!WebPPictureInit(&picture))
+        return "WebP library version mismatch";
+    picture.use_argb = 1;
+    picture.width = m_size.width;
+    picture.height = m_size.height;
+    auto rgba = straightRGBA(frame);
+    std::string error;
+    if (!WebPPictureImportRGBA(&picture, rgba.data(), m_size.width * 4))
+        error = "out of memory for a WebP frame";
+    else if (!WebPAnimEncoderAdd(m_encoder, &picture, m_timestamp, &config))
+        error = std::string("WebP encoding failed: ") + WebPAnimEncoderGetError(m_encoder);
+    WebPPictureFree(&picture);
+    m_timestamp += kFrameMilliseconds;
+    return error;
+}
+
+std::vector<std::uint8_t> AnimatedWebP::finish(std::string& error)
+{
+    WebPData data;
+    WebPDataInit(&data);
+    if (!WebPAnimEncoderAdd(m_encoder, nullptr, m_timestamp, nullptr) || !WebPAnimEncoderAssemble(m_encoder, &data)) {
+        error = std::string("WebP encoding failed: ") + WebPAnimEncoderGetError(m_encoder);
+        WebPDataClear(&data);
+        return {};
+    }
+    std::vector<std::uint8_t> bytes(data.bytes, data.bytes + data.size);
+    WebPDataClear(&data);
+    return bytes;
+}
+
+} // namespace waterline::render

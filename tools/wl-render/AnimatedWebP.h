@@ -1,0 +1,37 @@
+// An animated, lossless WebP built frame by frame (libwebp's animation encoder), each
+// frame shown for 20 ms like one tick of the frame chain.
+#pragma once
+
+#include <waterline/foundation/PixelBuffer.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+struct WebPAnimEncoder;
+
+namespace waterline::render {
+
+class AnimatedWebP {
+public:
+    static constexpr int kFrameMilliseconds = 20;
+
+    // None (with `error` set) when the encoder cannot be made.
+    static std::unique_ptr<AnimatedWebP> create(Size, std::string& error);
+    ~AnimatedWebP();
+
+    // Adds a frame of the animation's size; empty on success, otherwise the reason.
+    std::string addFrame(const PixelBuffer&);
+    // Ends the animation and returns the file's bytes; empty `bytes` with `error` set on failure.
+    std::vector<std::uint8_t> finish(std::string& error);
+
+private:
+    AnimatedWebP(WebPAnimEncoder*, Size);
+
+    WebPAnimEncoder* m_encoder;
+    Size m_size;
+    int m_timestamp = 0;
+};
+
+} // namespace waterline::render

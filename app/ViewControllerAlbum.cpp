@@ -106,6 +106,11 @@ void ViewController::presentPhotoPicker()
             imagePickerControllerDidCancel();
     };
     m_albumpopoverController = std::make_unique<Popover>(std::move(picker));
+    // Closed by a tap outside: its thumbnails are no longer wanted.
+    m_albumpopoverController->didDismissByOutsideTap = [this, alive] {
+        if (alive.lock() && m_pickerSession)
+            m_pickerSession->store(true);
+    };
     m_albumpopoverController->presentFromRect(ScreenLayout::kAlbumPopoverAnchor, m_window);
     loadThumbnails(photos);
 }

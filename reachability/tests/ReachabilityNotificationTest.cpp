@@ -68,8 +68,11 @@ TEST_F(NotificationTest, AStatusCheckSchedulesOnTheCallingThreadsLoopOnce)
         EXPECT_EQ(query("0.0.0.0")->runLoops().size(), 2u);
         EXPECT_TRUE(query("0.0.0.0")->isScheduledOnRunLoop(&RunLoop::current()));
     }).join();
-    // That thread's loop is gone; the handle has let go of it.
+    // That thread's loop is gone; the handle has let go of it, and the next check
+    // drops it from the list, so a new loop at the same address would be scheduled.
     EXPECT_EQ(provider->scheduledRunLoopCount("0.0.0.0"), 1);
+    reachability.internetConnectionStatus();
+    EXPECT_EQ(query("0.0.0.0")->runLoops(), std::vector<RunLoop*>{&RunLoop::current()});
 }
 
 TEST_F(NotificationTest, NothingIsScheduledWhileNotificationsAreOff)

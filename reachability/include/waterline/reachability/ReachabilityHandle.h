@@ -29,9 +29,11 @@ public:
     virtual bool setCallback(ChangeCallback callback) = 0;
 
     // Starts or stops change delivery on a run loop, in its default mode. Scheduling
-    // twice on one loop is the same as once. When a loop's thread ends the handle
-    // forgets that loop by itself, so the loops below are only compared by identity
-    // and a pointer to a loop that is gone is harmless.
+    // twice on one loop is the same as once. A handle scheduled on the calling
+    // thread's own loop forgets that loop by itself when the thread ends, so below
+    // loops are only compared by identity and a pointer to such a loop that is gone
+    // is harmless. (A loop of another thread must be unscheduled before that thread
+    // ends.)
     virtual bool scheduleWithRunLoop(RunLoop& runLoop) = 0;
     virtual bool unscheduleFromRunLoop(const RunLoop* runLoop) = 0;
     virtual bool isScheduledWithRunLoop(const RunLoop* runLoop) const = 0;

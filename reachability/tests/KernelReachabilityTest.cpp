@@ -115,6 +115,45 @@ TEST_F(KernelTest, LinkWithoutCarrierRequiresAConnection)
     });
 }
 
+TEST_F(KernelTest, RouteKindsAndMetrics)
+{
+    REQUIRE_VETH(addConnectedNetwork());
+    REQUIRE_VETH(ns.addVeth("v2", "v3", "10.21.0.1/24"));
+    ASSERT_TRUE(ns.ip({"link", "set", "lo", "up"}));
+    ASSERT_TRUE(ns.ip({"route", "add", "unreachable", "10.30.0.0/16"}));
+    ASSERT_TRUE(ns.ip({"route", "add", "blackhole", "10.31.0.0/16"}));
+    ASSERT_TRUE(ns.ip({"route", "add", "10.32.0.0/16", "via", "10.21.0.2"}));
+    // The cheaper default route leaves by a link without carrier; the dearer one works.
+    ASSERT_TRUE(ns.ip({"link", "set", "v3", "down"}));
+    ASSERT_TRUE(ns.ip({"route", "add", "default", "via", "10.21.0.2", "metric", "10"}));
+    ASSERT_TRUE(ns.ip({"route", "add", "default", "via", "10.20.0.2", "metric", "20"}));
+    inside([&] {
+        struct Case {
+            const char* address;
+            ReachabilityFlags flags;
+        } cases[] = {
+            {"10.30.0.1", 0},                                   // unreachable route
+            {"10.31.0.1", 0},                                   // blackhole route
+            {"10.32.0.1", ConnectionRequired},                  // via a gateway on the dead link
+            {"10.20.0.1", Reachable | IsDirect},                // our own address, over loopback
+            {"127.0.0.1", Reachable | IsDirect},
+            {"0.0.0.0", Reachable},                             // the working default route wins
+        };
+        for (auto [address, flags] : cases)
+            EXPECT_EQ(flagsOf(*provider, address), flags) << address;
+    });
+
+    // With only the dead default route left, the default route needs a connection.
+    ASSERT_TRUE(ns.ip({"route", "delete", "default", "via", "10.20.0.2", "metric", "20"}));
+    inside([&] { EXPECT_EQ(flagsOf(*provider, "0.0.0.0"), ConnectionRequired); });
+
+    // A multipath default route stands for its first next hop.
+    ASSERT_TRUE(ns.ip({"route", "delete", "default"}));
+    ASSERT_TRUE(ns.ip({"route", "add", "default", "nexthop", "via", "10.20.0.2", "dev", "v0", "nexthop", "via",
+                       "10.21.0.2", "dev", "v2"}));
+    inside([&] { EXPECT_EQ(flagsOf(*provider, "0.0.0.0"), Reachable); });
+}
+
 TEST_F(KernelTest, HostNamesAreResolvedAtEachReading)
 {
     ASSERT_TRUE(ns.ip({"link", "set", "lo", "up"}));

@@ -6,6 +6,12 @@
 
 namespace waterline {
 
+namespace {
+// Far beyond any real raster; refusing larger requests up front makes them fail the
+// same way everywhere instead of depending on what the allocator does with them.
+constexpr std::size_t kMaxByteCount = std::size_t{1} << 40;
+} // namespace
+
 PixelBuffer::PixelBuffer(PixelFormat format, Size size, std::size_t stride, std::uint8_t* data,
                          std::function<void()> release)
     : m_format(format)
@@ -28,7 +34,7 @@ std::unique_ptr<PixelBuffer> PixelBuffer::create(PixelFormat format, Size size)
         return nullptr;
     auto stride = static_cast<std::size_t>(size.width) * kBytesPerPixel;
     auto rows = static_cast<std::size_t>(size.height);
-    if (rows != 0 && stride > std::numeric_limits<std::size_t>::max() / rows)
+    if (rows != 0 && stride > kMaxByteCount / rows)
         return nullptr;
     // calloc: the zeroed pages come from the kernel lazily, and a size of 0 still gives
     // a distinct pointer.

@@ -30,7 +30,7 @@ public:
     static constexpr int kBytesPerPixel = 4;
 
     // An owned, zeroed buffer with a stride of exactly width × 4 bytes. Empty for a
-    // negative size or one whose byte count would overflow.
+    // negative size, one larger than 1 TiB, or one that cannot be allocated.
     static std::unique_ptr<PixelBuffer> create(PixelFormat, Size);
 
     // A view of memory owned elsewhere; `release` runs when the buffer is destroyed.

@@ -39,13 +39,11 @@ TEST(MainThread, WorkerThatWaitsReturnsAfterTheTaskRan)
 {
     std::atomic<bool> ranOnMain{false};
     std::atomic<bool> sawItRun{false};
-    std::atomic<bool> workerDone{false};
     std::thread worker([&] {
         performOnMainThread([&] { ranOnMain = isMainThread(); }, true);
         sawItRun = ranOnMain.load();
-        workerDone = true;
     });
-    EXPECT_TRUE(runMainUntil([&] { return workerDone.load(); }));
+    EXPECT_TRUE(runMainUntil([&] { return ranOnMain.load(); }));
     worker.join();
     EXPECT_TRUE(sawItRun);
 }
@@ -53,16 +51,18 @@ TEST(MainThread, WorkerThatWaitsReturnsAfterTheTaskRan)
 TEST(MainThread, ExceptionOfAWaitedTaskReachesTheWorker)
 {
     std::atomic<bool> caught{false};
-    std::atomic<bool> workerDone{false};
+    std::atomic<bool> taskRan{false};
     std::thread worker([&] {
         try {
-            performOnMainThread([] { throw std::runtime_error("refused"); }, true);
+            performOnMainThread([&] {
+                taskRan = true;
+                throw std::runtime_error("refused");
+            }, true);
         } catch (const std::runtime_error&) {
             caught = true;
         }
-        workerDone = true;
     });
-    EXPECT_TRUE(runMainUntil([&] { return workerDone.load(); }));
+    EXPECT_TRUE(runMainUntil([&] { return taskRan.load(); }));
     worker.join();
     EXPECT_TRUE(caught);
 }

@@ -6,11 +6,14 @@ namespace waterline {
 
 namespace {
 
+// As many cameras as the capture layer can stand in for.
+constexpr int kMaxCameras = 8;
+
 std::optional<int> parseCameraCount(std::string_view text)
 {
     int count = 0;
     auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), count);
-    if (error != std::errc{} || end != text.data() + text.size() || count < 0 || count > 16)
+    if (error != std::errc{} || end != text.data() + text.size() || count < 0 || count > kMaxCameras)
         return std::nullopt;
     return count;
 }
@@ -24,7 +27,7 @@ ParsedLaunchOptions parseLaunchOptions(const std::vector<std::string>& arguments
     if (camerasVariable && *camerasVariable) {
         options.cameras = parseCameraCount(camerasVariable);
         if (!options.cameras)
-            return {{}, "WATERLINE_CAMERAS must be a whole number from 0 to 16, not \"" + std::string(camerasVariable) + "\""};
+            return {{}, "WATERLINE_CAMERAS must be a whole number from 0 to 8, not \"" + std::string(camerasVariable) + "\""};
     }
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         const std::string& flag = arguments[i];
@@ -51,7 +54,7 @@ ParsedLaunchOptions parseLaunchOptions(const std::vector<std::string>& arguments
         } else {
             options.cameras = parseCameraCount(value);
             if (!options.cameras)
-                return {{}, "--cameras must be a whole number from 0 to 16, not \"" + value + "\""};
+                return {{}, "--cameras must be a whole number from 0 to 8, not \"" + value + "\""};
         }
     }
     return parsed;

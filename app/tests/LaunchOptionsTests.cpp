@@ -39,9 +39,9 @@ TEST(LaunchOptions, BadCommandLinesSayWhy)
         {{"--fast"}, nullptr, "unknown option \"--fast\""},
         {{"--photos"}, nullptr, "--photos needs a value"},
         {{"--script", ""}, nullptr, "--script needs a value"},
-        {{"--cameras", "two"}, nullptr, "--cameras must be a whole number from 0 to 16, not \"two\""},
-        {{"--cameras", "-1"}, nullptr, "--cameras must be a whole number from 0 to 16, not \"-1\""},
-        {{}, "many", "WATERLINE_CAMERAS must be a whole number from 0 to 16, not \"many\""},
+        {{"--cameras", "two"}, nullptr, "--cameras must be a whole number from 0 to 8, not \"two\""},
+        {{"--cameras", "-1"}, nullptr, "--cameras must be a whole number from 0 to 8, not \"-1\""},
+        {{}, "many", "WATERLINE_CAMERAS must be a whole number from 0 to 8, not \"many\""},
     };
     for (const auto& c : cases) {
         auto parsed = parseLaunchOptions(c.arguments, c.variable);

@@ -20,9 +20,16 @@ void showWithReflection(Screen& screen, std::shared_ptr<Picture> picture, float 
     screen->slider(1).setValue(k1);
     screen->imagePickerController({std::move(picture), size});
     int expectedRows = static_cast<int>(k1 * static_cast<float>(size.height));
+    // Loaded first, then rendered on a later tick: only a water picture made after the
+    // load is this picture's reflection.
+    ASSERT_TRUE(apptest::runUntil([&] {
+        return !screen->effect().newimg_album && screen->effect().inputwidth == static_cast<int>(size.width)
+            && screen->effect().inputheight == static_cast<int>(size.height);
+    }));
+    auto beforeRender = screen->waterPicture();
     ASSERT_TRUE(apptest::runUntil([&] {
         auto water = screen->waterPicture();
-        return !screen->effect().newimg_album && water && water->size().height == expectedRows
+        return water && water != beforeRender && water->size().height == expectedRows
             && water->size().width == size.width;
     }));
 }

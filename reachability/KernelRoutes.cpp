@@ -4,6 +4,10 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string_view>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <net/if.h> // before the linux headers, which then leave IFF_* to it
 #include <sys/socket.h>
@@ -97,12 +101,47 @@ bool startsWith(const std::string& text, const char* prefix)
     return text.rfind(prefix, 0) == 0;
 }
 
+// The DEVTYPE a driver gave its device (modems say "wwan", PPP links "ppp"). Netlink
+// does not carry it, so it comes from the device's uevent file in sysfs. Sysfs shows
+// the interfaces of the namespace it was mounted in, so the answer only counts when
+// the interface found there has the same index (IFINDEX): a namesake in another
+// namespace is not mistaken for this one.
+std::string deviceTypeOf(const std::string& name, int index)
+{
+    if (name.empty() || name.find('/') != std::string::npos || name == "." || name == "..")
+        return {};
+    int fd = ::open(("/sys/class/net/" + name + "/uevent").c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return {};
+    char buffer[1024];
+    ssize_t length = ::read(fd, buffer, sizeof buffer);
+    ::close(fd);
+    if (length <= 0)
+        return {};
+    std::string deviceType;
+    bool sameIndex = false;
+    std::string_view text(buffer, static_cast<std::size_t>(length));
+    while (!text.empty()) {
+        auto end = text.find('\n');
+        auto line = text.substr(0, end);
+        if (line.starts_with("DEVTYPE="))
+            deviceType = line.substr(8);
+        if (line.starts_with("IFINDEX="))
+            sameIndex = line.substr(8) == std::to_string(index);
+        text = end == std::string_view::npos ? std::string_view{} : text.substr(end + 1);
+    }
+    return sameIndex ? deviceType : std::string{};
+}
+
 } // namespace
 
 bool isCellularLink(const KernelLink& link)
 {
-    return link.hardwareType == ARPHRD_PPP || link.kind == "ppp" || link.kind == "wwan"
-        || startsWith(link.name, "wwan") || startsWith(link.name, "ppp");
+    for (const char* cellular : {"wwan", "ppp"}) {
+        if (link.deviceType == cellular || link.kind == cellular || startsWith(link.name, cellular))
+            return true;
+    }
+    return link.hardwareType == ARPHRD_PPP;
 }
 
 ReachabilityFlags flagsForRoute(const KernelRoute& route, const KernelLink& link)
@@ -186,6 +225,8 @@ std::optional<KernelLink> KernelRoutes::link(int index)
                                  });
             }
         });
+        if (link.hardwareType != ARPHRD_LOOPBACK) // never a modem; spares a file read
+            link.deviceType = deviceTypeOf(link.name, info->ifi_index);
         found = std::move(link);
     });
     return found;

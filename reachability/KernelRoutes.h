@@ -7,8 +7,8 @@
 //   N  such a route exists but its interface has no carrier (up, not running): the link
 //      would have to come up first, and nothing on Linux brings it up on demand, so N
 //      is never paired with R here;
-//   W+T the interface is a cellular or point-to-point link (kind "wwan" or "ppp", PPP
-//      hardware, or a name beginning with "wwan" or "ppp");
+//   W+T the interface is a cellular or PPP link: device type or link kind "wwan" or
+//      "ppp", PPP hardware, or a name beginning with "wwan" or "ppp";
 //   D  the route has no gateway and the interface is not such a link: traffic goes
 //      straight onto a local segment. A carrier link's gateway-less route is not an
 //      ad-hoc network, so it never reads as D.
@@ -40,6 +40,7 @@ struct KernelLink {
     unsigned short hardwareType = 0;   // ARPHRD_*
     std::string name;
     std::string kind;                  // the link driver's kind ("veth", "ppp", "wwan"), if any
+    std::string deviceType;            // the kernel's device type ("wwan", "ppp"), if any
 };
 
 using IPv4Bytes = std::array<std::uint8_t, 4>;

@@ -79,19 +79,22 @@ SerialQueue::~SerialQueue()
         m_thread.detach();
         return;
     }
+    int exitSignalFd = -1;
     if (isMainThread())
-        waitForWorkerWhileServingMainLoop();
+        exitSignalFd = waitForWorkerWhileServingMainLoop();
     else
         m_state->beginStopping();
     m_thread.join();
+    if (exitSignalFd >= 0)
+        ::close(exitSignalFd); // only now: the worker's last act was writing to it
 }
 
-void SerialQueue::waitForWorkerWhileServingMainLoop()
+int SerialQueue::waitForWorkerWhileServingMainLoop()
 {
     int signalFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     m_state->beginStopping(signalFd);
     if (signalFd < 0)
-        return; // no eventfd to wait on: plain join
+        return -1; // no eventfd to wait on: plain join
 
     bool workerEnded = false;
     auto ended = FdSource::create(signalFd, FdSource::Read);
@@ -104,9 +107,9 @@ void SerialQueue::waitForWorkerWhileServingMainLoop()
             stopWasRequested = true;
     }
     mainLoop.removeSource(ended);
-    ::close(signalFd);
     if (stopWasRequested)
         mainLoop.stop(); // it was meant for the run this destructor is nested in
+    return signalFd;
 }
 
 void SerialQueue::async(std::function<void()> task)

@@ -205,10 +205,6 @@ std::optional<JsonNumber> JsonNumber::fromString(std::string_view text) {
     return JsonNumber(Validated{}, text);
 }
 
-JsonNumber::JsonNumber(JsonNumber&& other) noexcept : storage_(other.storage_), length_(other.length_) {
-    other.length_ = 0;
-}
-
 JsonNumber& JsonNumber::operator=(const JsonNumber& other) {
     if (this != &other) {
         std::string copy(other.text());   // other may share nothing with us, but stay safe
@@ -218,22 +214,7 @@ JsonNumber& JsonNumber::operator=(const JsonNumber& other) {
     return *this;
 }
 
-JsonNumber& JsonNumber::operator=(JsonNumber&& other) noexcept {
-    if (this != &other) {
-        release();
-        storage_ = other.storage_;
-        length_ = other.length_;
-        other.length_ = 0;
-    }
-    return *this;
-}
-
-void JsonNumber::assign(std::string_view text) {
-    if (text.size() <= kInlineCapacity) {
-        std::memcpy(storage_.inlineText, text.data(), text.size());
-        length_ = static_cast<std::uint8_t>(text.size());
-        return;
-    }
+void JsonNumber::assignOnHeap(std::string_view text) {
     char* data = static_cast<char*>(::operator new(text.size()));
     std::memcpy(data, text.data(), text.size());
     storage_.heap.data = data;
@@ -241,10 +222,7 @@ void JsonNumber::assign(std::string_view text) {
     length_ = kOnHeap;
 }
 
-void JsonNumber::release() {
-    if (!isInline()) ::operator delete(storage_.heap.data);
-    length_ = 0;
-}
+void JsonNumber::releaseHeap() { ::operator delete(storage_.heap.data); }
 
 void JsonNumber::setInteger(std::int64_t value) {
     char buffer[24];

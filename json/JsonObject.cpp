@@ -19,9 +19,14 @@ std::size_t hashKey(std::string_view key) { return std::hash<std::string_view>{}
 }  // namespace
 
 JsonObject::JsonObject() = default;
-JsonObject::JsonObject(const JsonObject&) = default;
+JsonObject::JsonObject(const JsonObject& other)
+    : members_(other.members_),
+      index_(other.index_ ? std::make_unique<std::vector<std::uint32_t>>(*other.index_) : nullptr) {}
 JsonObject::JsonObject(JsonObject&&) noexcept = default;
-JsonObject& JsonObject::operator=(const JsonObject&) = default;
+JsonObject& JsonObject::operator=(const JsonObject& other) {
+    if (this != &other) *this = JsonObject(other);
+    return *this;
+}
 JsonObject& JsonObject::operator=(JsonObject&&) noexcept = default;
 JsonObject::~JsonObject() = default;
 
@@ -34,7 +39,7 @@ JsonObject::JsonObject(std::vector<JsonMember> members) : members_(std::move(mem
     if (!hasDuplicateKeys()) return;
     std::vector<JsonMember> all = std::move(members_);
     members_.clear();
-    index_.clear();
+    index_.reset();
     members_.reserve(all.size());
     for (JsonMember& member : all) insertOrAssign(std::move(member.key), std::move(member.value));
 }
@@ -50,35 +55,37 @@ bool JsonObject::hasDuplicateKeys() {
 void JsonObject::reserve(std::size_t count) { members_.reserve(count); }
 
 std::size_t JsonObject::positionOf(std::string_view key) const {
-    if (index_.empty()) {
+    if (!index_) {
         for (std::size_t i = 0; i < members_.size(); ++i)
             if (members_[i].key == key) return i;
         return kNotFound;
     }
-    std::size_t mask = index_.size() - 1;
+    const std::vector<std::uint32_t>& index = *index_;
+    std::size_t mask = index.size() - 1;
     for (std::size_t slot = hashKey(key) & mask;; slot = (slot + 1) & mask) {
-        std::uint32_t entry = index_[slot];
+        std::uint32_t entry = index[slot];
         if (entry == 0) return kNotFound;
         if (members_[entry - 1].key == key) return entry - 1;
     }
 }
 
 bool JsonObject::indexMember(std::size_t position) {
-    std::size_t mask = index_.size() - 1;
+    std::vector<std::uint32_t>& index = *index_;
+    std::size_t mask = index.size() - 1;
     const std::string& key = members_[position].key;
     std::size_t slot = hashKey(key) & mask;
-    for (; index_[slot] != 0; slot = (slot + 1) & mask)
-        if (members_[index_[slot] - 1].key == key) return false;
-    index_[slot] = static_cast<std::uint32_t>(position + 1);
+    for (; index[slot] != 0; slot = (slot + 1) & mask)
+        if (members_[index[slot] - 1].key == key) return false;
+    index[slot] = static_cast<std::uint32_t>(position + 1);
     return true;
 }
 
 bool JsonObject::rebuildIndex() {
-    index_.clear();
+    index_.reset();
     if (members_.size() <= kLinearSearchLimit) return true;
     std::size_t slots = 16;
     while (slots < members_.size() * 2) slots *= 2;   // load factor at most one half
-    index_.assign(slots, 0);
+    index_ = std::make_unique<std::vector<std::uint32_t>>(slots, 0);
     for (std::size_t i = 0; i < members_.size(); ++i)
         if (!indexMember(i)) return false;
     return true;
@@ -111,9 +118,9 @@ JsonValue& JsonObject::insertOrAssign(std::string key, JsonValue value) {
         return members_[position].value;
     }
     members_.push_back(JsonMember{std::move(key), std::move(value)});
-    if (index_.empty() ? members_.size() > kLinearSearchLimit : members_.size() * 2 > index_.size())
+    if (!index_ ? members_.size() > kLinearSearchLimit : members_.size() * 2 > index_->size())
         rebuildIndex();
-    else if (!index_.empty())
+    else if (index_)
         indexMember(members_.size() - 1);
     return members_.back().value;
 }

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <cstring>
 #include <iterator>
 
 namespace waterline {
@@ -37,6 +38,14 @@ std::string hexMessage(const char* format, unsigned value) {
     return buffer;
 }
 
+std::uint64_t loadBlock(const char* at) {
+    std::uint64_t block;
+    std::memcpy(&block, at, sizeof block);
+    return block;
+}
+
+constexpr std::uint64_t kEachByte = 0x0101010101010101ull;
+
 int hexDigitValue(char ch) {
     if (ch >= '0' && ch <= '9') return ch - '0';
     if (ch >= 'a' && ch <= 'f') return ch - 'a' + 10;
@@ -54,6 +63,7 @@ std::optional<JsonValue> VelJsonParser::fragmentWithString(const char* text) {
     }
     depth = 0;
     c = text;
+    end_ = text + std::strlen(text);
     JsonValue value;
     bool scanned = scanValue(value);
     // A failure can leave the elements of the containers it was inside.
@@ -82,7 +92,23 @@ bool VelJsonParser::fail(JsonErrorCode code, std::string description) {
 }
 
 void VelJsonParser::skipWhitespace() {
+    if (static_cast<unsigned char>(*c) > ' ') return;   // the common case: no whitespace at all
+    // Indented text has long runs of spaces after each line feed.
+    while (*c == ' ' && end_ - c >= 8 && loadBlock(c) == kEachByte * ' ') c += 8;
     while (kWhitespace[static_cast<unsigned char>(*c)]) ++c;
+}
+
+void VelJsonParser::skipPlainBlocks() {
+    while (end_ - c >= 8) {
+        std::uint64_t block = loadBlock(c);
+        // The high bit of a byte of `special` is set for every byte below 0x20, equal to
+        // '"' or '\\', or of 0x80 and above (borrows may add false alarms after such a
+        // byte, never hide one): a block without any is copied as it stands.
+        std::uint64_t special = (block - kEachByte * 0x20) | ((block ^ (kEachByte * '"')) - kEachByte) |
+                                ((block ^ (kEachByte * '\\')) - kEachByte) | block;
+        if (special & (kEachByte * 0x80)) return;
+        c += 8;
+    }
 }
 
 bool VelJsonParser::scanIsAtEnd() {
@@ -238,6 +264,7 @@ bool VelJsonParser::scanRestOfString(std::string& out) {
         // The plain run up to the next byte of the stop set (or NUL), checked as UTF-8.
         const char* run = c;
         for (;;) {
+            skipPlainBlocks();
             auto byte = static_cast<unsigned char>(*c);
             if (kPlainStringByte[byte]) {
                 ++c;

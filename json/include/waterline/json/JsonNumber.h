@@ -19,6 +19,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -47,9 +48,17 @@ public:
     static std::optional<JsonNumber> fromString(std::string_view text);
 
     JsonNumber(const JsonNumber& other) { assign(other.text()); }
-    JsonNumber(JsonNumber&& other) noexcept;
+    JsonNumber(JsonNumber&& other) noexcept : storage_(other.storage_), length_(other.length_) { other.length_ = 0; }
     JsonNumber& operator=(const JsonNumber& other);
-    JsonNumber& operator=(JsonNumber&& other) noexcept;
+    JsonNumber& operator=(JsonNumber&& other) noexcept {
+        if (this != &other) {
+            release();
+            storage_ = other.storage_;
+            length_ = other.length_;
+            other.length_ = 0;
+        }
+        return *this;
+    }
     ~JsonNumber() { release(); }
 
     // The text the number was made from, as it stood.
@@ -82,8 +91,20 @@ private:
     bool isInline() const { return length_ != kOnHeap; }
     void setInteger(std::int64_t value);
     void setUnsigned(std::uint64_t value);
-    void assign(std::string_view text);
-    void release();
+    void assign(std::string_view text) {
+        if (text.size() <= kInlineCapacity) {
+            std::memcpy(storage_.inlineText, text.data(), text.size());
+            length_ = static_cast<std::uint8_t>(text.size());
+        } else {
+            assignOnHeap(text);
+        }
+    }
+    void assignOnHeap(std::string_view text);
+    void release() {
+        if (!isInline()) releaseHeap();
+        length_ = 0;
+    }
+    void releaseHeap();
 
     union Storage {
         char inlineText[kInlineCapacity + 1];

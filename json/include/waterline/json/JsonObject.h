@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <initializer_list>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -35,10 +36,11 @@ public:
     JsonObject& operator=(JsonObject&&) noexcept;
     ~JsonObject();
 
-    std::size_t size() const { return members_.size(); }
-    bool empty() const { return members_.empty(); }
-    const_iterator begin() const { return members_.begin(); }
-    const_iterator end() const { return members_.end(); }
+    // Defined in JsonValue.h, where the members' type is complete.
+    std::size_t size() const;
+    bool empty() const;
+    const_iterator begin() const;
+    const_iterator end() const;
 
     // None (nullptr) when the key is absent.
     const JsonValue* find(std::string_view key) const;
@@ -65,9 +67,12 @@ private:
     bool hasDuplicateKeys();   // builds the index of a large object on the way
 
     std::vector<JsonMember> members_;
-    // Open-addressing table of member position + 1 (0 = empty slot); empty while the
-    // object is small enough for a linear search.
-    std::vector<std::uint32_t> index_;
+    // Open-addressing table of member position + 1 (0 = empty slot); none while the
+    // object is small enough for a linear search. Held by pointer to keep small objects
+    // (and so every value) small.
+    std::unique_ptr<std::vector<std::uint32_t>> index_;
 };
 
 }  // namespace waterline
+
+#include "waterline/json/JsonValue.h"   // JsonValue and JsonMember complete the object

@@ -108,4 +108,9 @@ struct JsonMember {
     friend bool operator==(const JsonMember&, const JsonMember&) = default;
 };
 
+inline std::size_t JsonObject::size() const { return members_.size(); }
+inline bool JsonObject::empty() const { return members_.empty(); }
+inline JsonObject::const_iterator JsonObject::begin() const { return members_.begin(); }
+inline JsonObject::const_iterator JsonObject::end() const { return members_.end(); }
+
 }  // namespace waterline

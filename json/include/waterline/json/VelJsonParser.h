@@ -60,10 +60,13 @@ private:
     [[gnu::noinline]] void closeObject(std::size_t first, JsonValue& out);
     [[gnu::noinline]] bool failForKey(const std::string& key);
     bool enterContainer();
-    void skipWhitespace();
+    [[gnu::always_inline]] inline void skipWhitespace();
+    // Steps over eight-byte blocks of plain string bytes while whole blocks remain.
+    [[gnu::always_inline]] inline void skipPlainBlocks();
     [[gnu::noinline]] bool fail(JsonErrorCode code, std::string description);
 
     const char* c = nullptr;   // the cursor
+    const char* end_ = nullptr;   // the terminating NUL: whole 8-byte blocks before it may be read at once
     std::uint32_t depth = 0;   // arrays and objects open at the cursor
     std::atomic<std::uint32_t> maxDepth_{0};
     // Elements and members of the containers open at the cursor, gathered here so that

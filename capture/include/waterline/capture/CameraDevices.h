@@ -30,7 +30,7 @@ struct CameraDescription {
 class CameraDevices {
 public:
     // The largest synthetic count honoured; a larger one is cut down to it.
-    static constexpr int kMaxSyntheticCameras = 16;
+    static constexpr int kMaxSyntheticCameras = 8;
 
     explicit CameraDevices(std::optional<int> syntheticCount = std::nullopt,
                            std::filesystem::path deviceDirectory = "/dev");

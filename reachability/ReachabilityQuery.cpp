@@ -13,7 +13,7 @@ namespace {
 // for the status they care about. The handle, flags and query are not needed.
 void reachabilityChangedCallback(ReachabilityHandle&, ReachabilityFlags, ReachabilityQuery*)
 {
-    NotificationCenter::defaultCenter().post(kNetworkReachabilityChangedNotification, nullptr);
+    NotificationCenter::defaultCenter().post(kReachabilityChangedNotification, nullptr);
 }
 
 } // namespace

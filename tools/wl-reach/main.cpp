@@ -144,7 +144,7 @@ int main(int argc, char** argv)
         return 0;
 
     auto& center = NotificationCenter::defaultCenter();
-    auto token = center.addObserver(kNetworkReachabilityChangedNotification, [&](const Notification&) {
+    auto token = center.addObserver(kReachabilityChangedNotification, [&](const Notification&) {
         std::string line = timestamp();
         for (const auto& status : statusLines(reachability))
             line += "  " + status;

@@ -9,7 +9,7 @@
 //
 //     auto& reachability = Reachability::sharedReachability();
 //     reachability.setNetworkStatusNotificationsEnabled(true);
-//     center.addObserver(kNetworkReachabilityChangedNotification, [&](auto&) {
+//     center.addObserver(kReachabilityChangedNotification, [&](auto&) {
 //         onCarrier = reachability.internetConnectionStatus() == NetStatusViaWWAN;
 //     });
 //
@@ -32,7 +32,7 @@
 
 namespace waterline {
 
-inline constexpr const char* kNetworkReachabilityChangedNotification = "NetworkReachabilityChangedNotification";
+inline constexpr const char* kReachabilityChangedNotification = "NetworkReachabilityChangedNotification";
 
 class Reachability {
 public:

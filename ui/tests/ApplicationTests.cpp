@@ -119,3 +119,25 @@ TEST(Application, QuitsFromAnotherThreadAndServesItsPosts)
 }
 
 } // namespace
+
+namespace {
+
+// The SDL window back end on SDL's dummy video driver: no display is needed, but the
+// window, renderer, texture upload and event polling are the real code.
+TEST(SdlBackend, OpensPresentsAndQuitsOnTheDummyDriver)
+{
+    setenv("SDL_VIDEODRIVER", "dummy", 1);
+    ErrorPtr error;
+    auto app = Application::create({.offscreen = false}, &error);
+    ASSERT_TRUE(app) << (error ? error->debugDescription() : "");
+    auto& button = app->window().rootView().add<Button>(Button::Custom, RectF{0, 0, 60, 60});
+    int taps = 0;
+    button.addTarget([&] { ++taps; }, ControlEvent::TouchUpInside);
+    Automation automation(*app);
+    automation.tap({30, 30}, [&] { Timer::singleShot(20ms, [&] { app->quit(); }); });
+    runWithTimeout(*app);
+    EXPECT_EQ(taps, 1);
+    EXPECT_GE(app->presentCount(), 1u);
+}
+
+} // namespace

@@ -111,7 +111,8 @@ TEST_P(ImageViewRendering, ScaleToFillStretchesAndTranslucencyBlends)
 }
 
 INSTANTIATE_TEST_SUITE_P(BothByteOrders, ImageViewRendering,
-                         ::testing::Values(PixelFormat::ARGB32Premultiplied, PixelFormat::BGRA32Premultiplied));
+                         ::testing::Values(PixelFormat::ARGB32Premultiplied, PixelFormat::BGRA32Premultiplied),
+                         [](const auto& info) { return info.param == PixelFormat::ARGB32Premultiplied ? "ARGB" : "BGRA"; });
 
 TEST(Rendering, RotatedViewsDrawWhereTheyAreHit)
 {

@@ -95,7 +95,8 @@ RunLoopCore::~RunLoopCore()
 
 bool RunLoopCore::isOwnerThread() const
 {
-    return ::gettid() == m_ownerThread;
+    thread_local const pid_t self = ::gettid(); // a system call; ask once per thread
+    return self == m_ownerThread;
 }
 
 void RunLoopCore::wakeUp()
@@ -156,16 +157,13 @@ bool RunLoopCore::isEmptyLocked(const std::string& mode, const Mode& state) cons
 
 bool RunLoopCore::takeStopRequest()
 {
-    std::lock_guard guard(m_lock);
-    return std::exchange(m_stopRequested, false);
+    // Cheap test first: this runs after every handled source.
+    return m_stopRequested.load(std::memory_order_relaxed) && m_stopRequested.exchange(false);
 }
 
 void RunLoopCore::stop()
 {
-    {
-        std::lock_guard guard(m_lock);
-        m_stopRequested = true;
-    }
+    m_stopRequested.store(true);
     wakeUp();
 }
 
@@ -214,15 +212,17 @@ RunLoopResult RunLoopCore::runMode(RunLoopMode runMode, double seconds, bool ret
             return *result;
         if (auto result = fireDueTimers(mode, pass))
             return *result;
-        bool timeLeft = Clock::now() < deadline;
-        std::optional<Clock::time_point> wakeAt = deadline;
+        Clock::time_point wakeAt = deadline;
         {
             std::lock_guard guard(m_lock);
             if (auto timer = nextTimerLocked(mode); timer && *timer < deadline)
-                wakeAt = timer;
+                wakeAt = *timer;
         }
-        armTimerFd(wakeAt);
-        if (auto result = waitAndHandleFds(*state, pass, timeLeft && !pass.handled))
+        // Block only until a moment still ahead; anything due already is served next pass.
+        const bool mayBlock = !pass.handled && Clock::now() < wakeAt;
+        if (mayBlock)
+            armTimerFd(wakeAt); // a poll without blocking needs no wake-up time
+        if (auto result = waitAndHandleFds(*state, pass, mayBlock))
             return *result;
         if (Clock::now() >= deadline)
             return RunLoopResult::TimedOut;
@@ -296,6 +296,11 @@ std::optional<RunLoopResult> RunLoopCore::fireDueTimers(const std::string& mode,
 
 void RunLoopCore::armTimerFd(std::optional<Clock::time_point> when)
 {
+    // Only the owner thread arms, so m_armedFor needs no lock. An expiry that came
+    // and went unread leaves the fd readable, which at worst costs one extra pass.
+    if (when == m_armedFor)
+        return;
+    m_armedFor = when;
     itimerspec spec{};
     if (when) {
         auto sinceEpoch = std::chrono::duration_cast<std::chrono::nanoseconds>(when->time_since_epoch());

@@ -9,6 +9,7 @@
 
 #include <sys/types.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <deque>
@@ -85,12 +86,13 @@ private:
     const pid_t m_ownerThread;
     int m_wakeFd = -1;
     int m_timerFd = -1;
+    std::optional<Clock::time_point> m_armedFor; // what m_timerFd is set to; owner thread only
+    std::atomic<bool> m_stopRequested{false};
 
     mutable std::mutex m_lock; // guards everything below
     std::map<std::string, Mode, std::less<>> m_modes;
     std::map<TimerKey, std::shared_ptr<Timer>> m_timers;
     std::deque<Task> m_tasks;
-    bool m_stopRequested = false;
     std::vector<std::string> m_runningModes; // innermost last
 };
 

@@ -19,7 +19,10 @@
 //     RunLoop::main().post([] { updateScreen(); });   // from any thread
 //
 // Thread safety: post(), stop(), wakeUp(), addSource() and removeSource() may be
-// called from any thread. runMode() and run() only on the loop's own thread.
+// called from any thread. runMode() and run() only on the loop's own thread. A source
+// removed (or a timer invalidated) on the loop's own thread is never called again; one
+// removed from another thread may still be called once if its hook was already being
+// dispatched.
 // A task, timer or source hook that throws lets the exception leave runMode();
 // the loop stays usable.
 #pragma once

@@ -30,20 +30,15 @@ int answerWithoutDevice(void*, int, unsigned long request, void* argument)
     return -1;
 }
 
-const libv4l_dev_ops kNoDeviceOps = {
-    .init = nullptr,
-    .close = nullptr,
-    .ioctl = answerWithoutDevice,
-    .read = nullptr,
-    .write = nullptr,
-    .reserved1 = nullptr,
-    .reserved2 = nullptr,
-    .reserved3 = nullptr,
-    .reserved4 = nullptr,
-    .reserved5 = nullptr,
-    .reserved6 = nullptr,
-    .reserved7 = nullptr,
-};
+const libv4l_dev_ops* noDeviceOps()
+{
+    static const libv4l_dev_ops ops = [] {
+        libv4l_dev_ops table{}; // the rest stays null: no plugin hooks
+        table.ioctl = answerWithoutDevice;
+        return table;
+    }();
+    return &ops;
+}
 
 v4l2_format toV4L2(const V4L2FrameFormat& format)
 {
@@ -83,7 +78,7 @@ std::unique_ptr<FrameConverter> FrameConverter::forDevice(int fd)
 
 std::unique_ptr<FrameConverter> FrameConverter::standalone()
 {
-    auto* converter = v4lconvert_create_with_dev_ops(-1, nullptr, &kNoDeviceOps);
+    auto* converter = v4lconvert_create_with_dev_ops(-1, nullptr, noDeviceOps());
     if (!converter)
         return nullptr;
     return std::unique_ptr<FrameConverter>(new FrameConverter(converter));

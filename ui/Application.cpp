@@ -106,7 +106,9 @@ int Application::run()
 void Application::quit()
 {
     m_quitRequested = true;
-    RunLoop::main().wakeUp();
+    // An empty task ends the run loop's slice at once (a bare wake-up would only make
+    // it look at its sources and sleep again), so the turn sees the request.
+    RunLoop::main().post([] {});
 }
 
 } // namespace waterline

@@ -29,6 +29,11 @@ inline constexpr std::int64_t kMaxExponentText = 999'999'999;
 // `text` must match the JSON number grammar.
 DecimalParts splitDecimal(std::string_view text);
 
+// Whether grammar-valid text is already in canonical form and can be written as it
+// stands: no exponent, no trailing zero after a decimal point, not a signed zero, not
+// a fraction below one (those are left to the full conversion), at most 22 digits.
+bool isCanonicalText(std::string_view text);
+
 // Whether the exponent of grammar-valid text is within range, or the value is zero.
 bool exponentInRange(std::string_view text);
 

@@ -153,11 +153,11 @@ void appendCanonicalParts(std::string& out, const DecimalParts& parts) {
     }
 }
 
-// Text that is already canonical and can be copied as it stands: no exponent, no
-// trailing zero after a decimal point, not a signed zero, not a tiny fraction.
-bool isCanonicalText(std::string_view text) {
+}  // namespace
+
+bool detail::isCanonicalText(std::string_view text) {
     std::size_t start = text[0] == '-' ? 1 : 0;
-    if (text.size() - start >= 2 && text[start] == '0') return false;   // "0.xxx", kept simple
+    if (text.size() - start >= 2 && text[start] == '0') return false;   // "0.xxx": left to the conversion
     bool hasPoint = false;
     for (char ch : text) {
         if (ch == 'e' || ch == 'E') return false;
@@ -168,13 +168,16 @@ bool isCanonicalText(std::string_view text) {
     return !(start == 1 && text == "-0");
 }
 
-}  // namespace
-
 JsonNumber::JsonNumber(double value) {
     if (!std::isfinite(value)) throw std::invalid_argument("JSON has no form for a non-finite number");
     char buffer[32];
     auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-    assign(std::string_view(buffer, static_cast<std::size_t>(result.ptr - buffer)));
+    assignText(std::string_view(buffer, static_cast<std::size_t>(result.ptr - buffer)));
+}
+
+void JsonNumber::assignText(std::string_view text) {
+    assign(text);
+    canonical_ = detail::isCanonicalText(text);
 }
 
 std::optional<JsonNumber> JsonNumber::fromString(std::string_view text) {
@@ -202,14 +205,16 @@ std::optional<JsonNumber> JsonNumber::fromString(std::string_view text) {
         skipDigits();
     }
     if (i != text.size() || !detail::exponentInRange(text)) return std::nullopt;
-    return JsonNumber(Validated{}, text);
+    return JsonNumber(Validated{}, text, detail::isCanonicalText(text));
 }
+
+JsonNumber::JsonNumber(const JsonNumber& other) : canonical_(other.canonical_) { assign(other.text()); }
 
 JsonNumber& JsonNumber::operator=(const JsonNumber& other) {
     if (this != &other) {
-        std::string copy(other.text());   // other may share nothing with us, but stay safe
         release();
-        assign(copy);
+        assign(other.text());
+        canonical_ = other.canonical_;
     }
     return *this;
 }
@@ -227,13 +232,13 @@ void JsonNumber::releaseHeap() { ::operator delete(storage_.heap.data); }
 void JsonNumber::setInteger(std::int64_t value) {
     char buffer[24];
     auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-    assign(std::string_view(buffer, static_cast<std::size_t>(result.ptr - buffer)));
+    assignText(std::string_view(buffer, static_cast<std::size_t>(result.ptr - buffer)));
 }
 
 void JsonNumber::setUnsigned(std::uint64_t value) {
     char buffer[24];
     auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-    assign(std::string_view(buffer, static_cast<std::size_t>(result.ptr - buffer)));
+    assignText(std::string_view(buffer, static_cast<std::size_t>(result.ptr - buffer)));
 }
 
 std::string JsonNumber::toString() const {
@@ -243,12 +248,11 @@ std::string JsonNumber::toString() const {
 }
 
 void JsonNumber::appendCanonical(std::string& out) const {
-    std::string_view own = text();
-    if (isCanonicalText(own)) {
-        out.append(own);
+    if (canonical_) {
+        out.append(text());
         return;
     }
-    appendCanonicalParts(out, detail::splitDecimal(own));
+    appendCanonicalParts(out, detail::splitDecimal(text()));
 }
 
 bool JsonNumber::isInteger() const { return detail::splitDecimal(text()).exponent >= 0; }

@@ -2,6 +2,7 @@
 #include "waterline/json/VelJsonParser.h"
 
 #include "DecimalText.h"
+#include "PlainAscii.h"
 #include "Utf8.h"
 
 #include <algorithm>
@@ -37,14 +38,6 @@ std::string hexMessage(const char* format, unsigned value) {
     std::snprintf(buffer, sizeof buffer, format, value);
     return buffer;
 }
-
-std::uint64_t loadBlock(const char* at) {
-    std::uint64_t block;
-    std::memcpy(&block, at, sizeof block);
-    return block;
-}
-
-constexpr std::uint64_t kEachByte = 0x0101010101010101ull;
 
 int hexDigitValue(char ch) {
     if (ch >= '0' && ch <= '9') return ch - '0';
@@ -94,21 +87,12 @@ bool VelJsonParser::fail(JsonErrorCode code, std::string description) {
 void VelJsonParser::skipWhitespace() {
     if (static_cast<unsigned char>(*c) > ' ') return;   // the common case: no whitespace at all
     // Indented text has long runs of spaces after each line feed.
-    while (*c == ' ' && end_ - c >= 8 && loadBlock(c) == kEachByte * ' ') c += 8;
+    while (*c == ' ' && end_ - c >= 8 && detail::loadBlock(c) == detail::kEachByte * ' ') c += 8;
     while (kWhitespace[static_cast<unsigned char>(*c)]) ++c;
 }
 
 void VelJsonParser::skipPlainBlocks() {
-    while (end_ - c >= 8) {
-        std::uint64_t block = loadBlock(c);
-        // The high bit of a byte of `special` is set for every byte below 0x20, equal to
-        // '"' or '\\', or of 0x80 and above (borrows may add false alarms after such a
-        // byte, never hide one): a block without any is copied as it stands.
-        std::uint64_t special = (block - kEachByte * 0x20) | ((block ^ (kEachByte * '"')) - kEachByte) |
-                                ((block ^ (kEachByte * '\\')) - kEachByte) | block;
-        if (special & (kEachByte * 0x80)) return;
-        c += 8;
-    }
+    while (end_ - c >= 8 && !detail::hasSpecialByte(detail::loadBlock(c))) c += 8;
 }
 
 bool VelJsonParser::scanIsAtEnd() {
@@ -346,9 +330,14 @@ bool VelJsonParser::scanUnicodeChar(std::uint32_t& out) {
 bool VelJsonParser::scanNumber(JsonValue& out) {
     const char* start = c;
     if (*c == '-') ++c;
+    // Canonical text (see JsonNumber) is noticed on the way, so that writing it back
+    // needs no second look: no leading "0." or "-0", no exponent, no trailing fraction
+    // zero, not too many digits.
+    bool canonical = true;
     if (*c == '0') {
         ++c;
         if (isDigit(*c)) return fail(JsonErrorCode::MalformedNumber, "Leading 0 disallowed in number");
+        canonical = c - start == 1 && *c != '.';
     } else {
         if (!isDigit(*c)) return fail(JsonErrorCode::MalformedNumber, "No digits after initial minus");
         while (isDigit(*c)) ++c;
@@ -357,6 +346,9 @@ bool VelJsonParser::scanNumber(JsonValue& out) {
         ++c;
         if (!isDigit(*c)) return fail(JsonErrorCode::MalformedNumber, "No digits after decimal point");
         while (isDigit(*c)) ++c;
+        canonical &= c[-1] != '0';
+    } else {
+        canonical &= c - start <= 22;
     }
     if (*c == 'e' || *c == 'E') {
         ++c;
@@ -367,8 +359,10 @@ bool VelJsonParser::scanNumber(JsonValue& out) {
         std::string_view text(start, static_cast<std::size_t>(c - start));
         if (c - exponentStart > 9 && !detail::exponentInRange(text))
             return fail(JsonErrorCode::MalformedNumber, "Failed creating decimal instance");
+        canonical = false;
     }
-    out = JsonValue(JsonNumber(JsonNumber::Validated{}, std::string_view(start, static_cast<std::size_t>(c - start))));
+    std::string_view text(start, static_cast<std::size_t>(c - start));
+    out = JsonValue(JsonNumber(JsonNumber::Validated{}, text, canonical));
     return true;
 }
 

@@ -1,6 +1,8 @@
 // The JSON text writer.
 #include "waterline/json/VelJsonWriter.h"
 
+#include "PlainAscii.h"
+#include "TextBuffer.h"
 #include "Utf8.h"
 
 #include <algorithm>
@@ -23,19 +25,19 @@ constexpr std::array<ByteClass, 256> kByteClass = [] {
     return table;
 }();
 
-void appendEscape(std::string& into, unsigned char ch) {
+void appendEscape(detail::TextBuffer& into, unsigned char ch) {
     switch (ch) {
-    case '"': into.append("\\\""); return;
-    case '\\': into.append("\\\\"); return;
-    case '\t': into.append("\\t"); return;
-    case '\n': into.append("\\n"); return;
-    case '\r': into.append("\\r"); return;
-    case '\b': into.append("\\b"); return;
-    case '\f': into.append("\\f"); return;
+    case '"': into.put("\\\""); return;
+    case '\\': into.put("\\\\"); return;
+    case '\t': into.put("\\t"); return;
+    case '\n': into.put("\\n"); return;
+    case '\r': into.put("\\r"); return;
+    case '\b': into.put("\\b"); return;
+    case '\f': into.put("\\f"); return;
     default: {
         static constexpr char kHex[] = "0123456789abcdef";
-        char unit[] = {'\\', 'u', '0', '0', kHex[ch >> 4], kHex[ch & 15]};
-        into.append(unit, sizeof unit);
+        const char unit[] = {'\\', 'u', '0', '0', kHex[ch >> 4], kHex[ch & 15]};
+        into.put(std::string_view(unit, sizeof unit));
     }
     }
 }
@@ -66,18 +68,17 @@ std::optional<std::string> VelJsonWriter::stringWithObject(const JsonValue& valu
 std::optional<std::string> VelJsonWriter::stringWithFragment(const JsonValue& value) {
     clearErrorTrace();
     depth = 0;
-    std::string text;
-    text.reserve(128);
-    if (!appendValue(value, text)) return std::nullopt;
-    return text;
+    detail::TextBuffer text(128);
+    if (!appendValue(value, text)) return std::nullopt;   // the partial text is dropped
+    return text.take();
 }
 
-void VelJsonWriter::appendIndent(std::string& into) const {
-    into.push_back('\n');
-    into.append(std::size_t{2} * depth, ' ');
+void VelJsonWriter::appendIndent(detail::TextBuffer& into) const {
+    into.put('\n');
+    into.putRepeated(' ', std::size_t{2} * depth);
 }
 
-bool VelJsonWriter::appendValue(const JsonValue& value, std::string& into) {
+bool VelJsonWriter::appendValue(const JsonValue& value, detail::TextBuffer& into) {
     switch (value.kind()) {
     case JsonKind::Object: return appendDictionary(value.asObject(), into);
     case JsonKind::Array: return appendArray(value.asArray(), into);
@@ -86,34 +87,39 @@ bool VelJsonWriter::appendValue(const JsonValue& value, std::string& into) {
         addErrorWithCode(JsonErrorCode::UnsupportedValue,
                          "JSON serialisation not supported for string that is not valid UTF-8");
         return false;
-    case JsonKind::Boolean: into.append(value.asBool() ? "true" : "false"); return true;
-    case JsonKind::Number: value.asNumber().appendCanonical(into); return true;
-    case JsonKind::Null: into.append("null"); return true;
+    case JsonKind::Boolean: into.put(value.asBool() ? "true" : "false"); return true;
+    case JsonKind::Number: appendNumber(value.asNumber(), into); return true;
+    case JsonKind::Null: into.put("null"); return true;
     }
     return false;
 }
 
-bool VelJsonWriter::appendArray(const JsonArray& array, std::string& into) {
+void VelJsonWriter::appendNumber(const JsonNumber& number, detail::TextBuffer& into) {
+    if (number.isCanonical()) return into.put(number.text());
+    into.put(number.toString());
+}
+
+bool VelJsonWriter::appendArray(const JsonArray& array, detail::TextBuffer& into) {
     const bool indented = humanReadable();
-    into.push_back('[');
+    into.put('[');
     ++depth;
     bool first = true;
     for (const JsonValue& element : array) {
-        if (!first) into.push_back(',');
+        if (!first) into.put(',');
         first = false;
         if (indented) appendIndent(into);
         if (!appendValue(element, into)) return false;
     }
     --depth;
     if (indented && !array.empty()) appendIndent(into);
-    into.push_back(']');
+    into.put(']');
     return true;
 }
 
-bool VelJsonWriter::appendDictionary(const JsonObject& object, std::string& into) {
+bool VelJsonWriter::appendDictionary(const JsonObject& object, detail::TextBuffer& into) {
     const bool indented = humanReadable();
     const std::string_view separator = indented ? " : " : ":";
-    into.push_back('{');
+    into.put('{');
     ++depth;
 
     std::vector<const JsonMember*> order;
@@ -124,13 +130,13 @@ bool VelJsonWriter::appendDictionary(const JsonObject& object, std::string& into
                   [](const JsonMember* a, const JsonMember* b) { return precedesInUtf16(a->key, b->key); });
     }
     auto appendMember = [&](const JsonMember& member, bool first) {
-        if (!first) into.push_back(',');
+        if (!first) into.put(',');
         if (indented) appendIndent(into);
         if (!appendString(member.key, into)) {
             addErrorWithCode(JsonErrorCode::UnsupportedValue, "JSON object key must be string");
             return false;
         }
-        into.append(separator);
+        into.put(separator);
         if (appendValue(member.value, into)) return true;
         addErrorWithCode(JsonErrorCode::UnsupportedValue, "Unsupported value for key " + member.key + " in object");
         return false;
@@ -149,16 +155,18 @@ bool VelJsonWriter::appendDictionary(const JsonObject& object, std::string& into
     }
     --depth;
     if (indented && !object.empty()) appendIndent(into);
-    into.push_back('}');
+    into.put('}');
     return true;
 }
 
-bool VelJsonWriter::appendString(std::string_view text, std::string& into) {
-    into.push_back('"');
+bool VelJsonWriter::appendString(std::string_view text, detail::TextBuffer& into) {
+    into.put('"');
     const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
     const std::size_t size = text.size();
     std::size_t run = 0, i = 0;
     while (i < size) {
+        i = detail::skipPlainAscii(bytes, i, size);
+        if (i == size) break;
         ByteClass byteClass = kByteClass[bytes[i]];
         if (byteClass == Plain) {
             ++i;
@@ -167,13 +175,13 @@ bool VelJsonWriter::appendString(std::string_view text, std::string& into) {
             if (length < 0) return false;   // the caller says whether a value or a key
             i += static_cast<std::size_t>(length);
         } else {
-            into.append(text.data() + run, i - run);
+            into.put(text.substr(run, i - run));
             appendEscape(into, bytes[i]);
             run = ++i;
         }
     }
-    into.append(text.data() + run, size - run);
-    into.push_back('"');
+    into.put(text.substr(run));
+    into.put('"');
     return true;
 }
 

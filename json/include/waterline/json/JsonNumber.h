@@ -47,14 +47,18 @@ public:
     // exponent is beyond ±999999999 (of a non-zero value).
     static std::optional<JsonNumber> fromString(std::string_view text);
 
-    JsonNumber(const JsonNumber& other) { assign(other.text()); }
-    JsonNumber(JsonNumber&& other) noexcept : storage_(other.storage_), length_(other.length_) { other.length_ = 0; }
+    JsonNumber(const JsonNumber& other);
+    JsonNumber(JsonNumber&& other) noexcept
+        : storage_(other.storage_), length_(other.length_), canonical_(other.canonical_) {
+        other.length_ = 0;
+    }
     JsonNumber& operator=(const JsonNumber& other);
     JsonNumber& operator=(JsonNumber&& other) noexcept {
         if (this != &other) {
             release();
             storage_ = other.storage_;
             length_ = other.length_;
+            canonical_ = other.canonical_;
             other.length_ = 0;
         }
         return *this;
@@ -68,6 +72,8 @@ public:
     }
     std::string toString() const;
     void appendCanonical(std::string& out) const;
+    // Whether text() already is the canonical text.
+    bool isCanonical() const { return canonical_; }
 
     bool isInteger() const;
     // None when the value has a fraction or lies outside the type's range.
@@ -82,10 +88,12 @@ public:
 private:
     friend class VelJsonParser;
     struct Validated {};
-    // For text the parser has already checked against the grammar and the exponent range.
-    JsonNumber(Validated, std::string_view text) { assign(text); }
+    // For text the parser has already checked against the grammar and the exponent
+    // range, and found canonical or not on the way.
+    JsonNumber(Validated, std::string_view text, bool canonical) : canonical_(canonical) { assign(text); }
+    void assignText(std::string_view text);   // assign() and work out canonical_
 
-    static constexpr std::size_t kInlineCapacity = 30;
+    static constexpr std::size_t kInlineCapacity = 29;
     static constexpr std::uint8_t kOnHeap = 0xff;
 
     bool isInline() const { return length_ != kOnHeap; }
@@ -114,6 +122,7 @@ private:
         } heap;
     } storage_;
     std::uint8_t length_ = 0;
+    bool canonical_ = false;
 };
 
 }  // namespace waterline

@@ -25,6 +25,10 @@
 
 namespace waterline {
 
+namespace detail {
+class TextBuffer;
+}
+
 class VelJsonWriter : public VelJsonBase {
 public:
     // An object or an array; none (error 4) for other kinds.
@@ -38,13 +42,14 @@ public:
     void setSortKeys(bool on) { sortKeys_.store(on, std::memory_order_relaxed); }
 
 private:
-    bool appendValue(const JsonValue& value, std::string& into);
-    bool appendArray(const JsonArray& array, std::string& into);
-    bool appendDictionary(const JsonObject& object, std::string& into);
+    bool appendValue(const JsonValue& value, detail::TextBuffer& into);
+    void appendNumber(const JsonNumber& number, detail::TextBuffer& into);
+    bool appendArray(const JsonArray& array, detail::TextBuffer& into);
+    bool appendDictionary(const JsonObject& object, detail::TextBuffer& into);
     // False, adding nothing to the trace, when the text is not well-formed UTF-8.
-    bool appendString(std::string_view text, std::string& into);
+    bool appendString(std::string_view text, detail::TextBuffer& into);
     // A line feed and two spaces per open container.
-    void appendIndent(std::string& into) const;
+    void appendIndent(detail::TextBuffer& into) const;
 
     std::atomic<bool> sortKeys_{false};
     std::atomic<bool> humanReadable_{false};

@@ -1,0 +1,49 @@
+// The growing output of the writer.
+//
+// Appending to a std::string checks and maintains its terminator on every call; the
+// writer appends a great many small pieces, so it writes into spare room it has claimed
+// instead and trims the text once at the end.
+#pragma once
+
+#include <algorithm>
+#include <cstddef>
+#include <cstring>
+#include <string>
+#include <string_view>
+
+namespace waterline::detail {
+
+class TextBuffer {
+public:
+    explicit TextBuffer(std::size_t initialCapacity) { text_.resize(initialCapacity); }
+
+    void put(char ch) {
+        room(1)[0] = ch;
+        ++used_;
+    }
+    void put(std::string_view piece) {
+        std::memcpy(room(piece.size()), piece.data(), piece.size());
+        used_ += piece.size();
+    }
+    void putRepeated(char ch, std::size_t count) {
+        std::memset(room(count), ch, count);
+        used_ += count;
+    }
+    std::string take() {
+        text_.resize(used_);
+        used_ = 0;
+        return std::move(text_);
+    }
+
+private:
+    // At least `count` writable bytes at the end of the text.
+    char* room(std::size_t count) {
+        if (text_.size() - used_ < count) text_.resize(std::max(text_.size() * 2, used_ + count));
+        return text_.data() + used_;
+    }
+
+    std::string text_;
+    std::size_t used_ = 0;
+};
+
+}  // namespace waterline::detail

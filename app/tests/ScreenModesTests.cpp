@@ -152,9 +152,11 @@ TEST(ScreenModes, AlbumAndCameraModesMoveTheControls)
     Screen screen(2);
     screen->imagePickerController({apptest::gradientPicture(768, 512), {768, 512}});
     expectMode(*screen, {true, true, false, true}, "album photo");
+    expectLayout(*screen);
 
     screen->camerabtnclicked();
     expectMode(*screen, {true, true, true, false}, "camera running");
+    expectLayout(*screen);
     EXPECT_TRUE(screen->effect().cameraing);
     EXPECT_TRUE(screen->flashButton().isHidden());
 

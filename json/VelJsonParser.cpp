@@ -170,9 +170,7 @@ bool VelJsonParser::scanRestOfArray(JsonValue& out) {
             closeArray(first, out);
             return true;
         }
-        JsonValue element;
-        if (!scanValue(element)) return fail(JsonErrorCode::UnexpectedToken, "Expected value while parsing array");
-        elementStack_.push_back(std::move(element));
+        if (!scanElement()) return fail(JsonErrorCode::UnexpectedToken, "Expected value while parsing array");
         skipWhitespace();
         if (*c == ',') {
             ++c;
@@ -206,9 +204,7 @@ bool VelJsonParser::scanRestOfDictionary(JsonValue& out) {
         skipWhitespace();
         if (*c != ':') return fail(JsonErrorCode::UnexpectedToken, "Expected ':' separating key and value");
         ++c;
-        JsonValue value;
-        if (!scanValue(value)) return failForKey(memberStack_[member].key);
-        memberStack_[member].value = std::move(value);
+        if (!scanMemberValue(member)) return failForKey(memberStack_[member].key);
         skipWhitespace();
         if (*c == ',') {
             ++c;
@@ -216,6 +212,29 @@ bool VelJsonParser::scanRestOfDictionary(JsonValue& out) {
             if (*c == '}') return fail(JsonErrorCode::TrailingComma, "Trailing comma disallowed in object");
         }
     }
+}
+
+bool VelJsonParser::opensContainer() {
+    skipWhitespace();
+    return *c == '[' || *c == '{';
+}
+
+// A scalar is scanned straight into its place on the stack. A container is scanned into
+// a local first: the elements it gathers on the same stack may move the stack's storage.
+bool VelJsonParser::scanElement() {
+    if (!opensContainer()) return scanValue(elementStack_.emplace_back());
+    JsonValue element;
+    if (!scanValue(element)) return false;
+    elementStack_.push_back(std::move(element));
+    return true;
+}
+
+bool VelJsonParser::scanMemberValue(std::size_t member) {
+    if (!opensContainer()) return scanValue(memberStack_[member].value);
+    JsonValue value;
+    if (!scanValue(value)) return false;
+    memberStack_[member].value = std::move(value);
+    return true;
 }
 
 bool VelJsonParser::scanStringValue(JsonValue& out) {

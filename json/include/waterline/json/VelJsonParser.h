@@ -56,6 +56,10 @@ private:
 
     // Helpers kept out of line so the recursion's frames stay small.
     [[gnu::noinline]] bool scanStringValue(JsonValue& out);
+    bool opensContainer();
+    // The next array element or member value, scanned onto the element or member stack.
+    bool scanElement();
+    bool scanMemberValue(std::size_t member);
     [[gnu::noinline]] void closeArray(std::size_t first, JsonValue& out);
     [[gnu::noinline]] void closeObject(std::size_t first, JsonValue& out);
     [[gnu::noinline]] bool failForKey(const std::string& key);

@@ -236,15 +236,12 @@ void Window::pointerDown(PointF p)
         m_tracking = nullptr;
         stale->touchCancelled();
     }
-    m_swallowingTouch = false;
     if (AlertView* alert = frontAlert()) {
-        View* hit = alert->hitTest(p);
-        m_swallowingTouch = hit == nullptr;   // modal: presses beside the alert do nothing
-        beginTouch(hit, p);
+        beginTouch(alert->hitTest(p), p);   // modal: a press beside the alert reaches nothing
         return;
     }
     if (m_popover && !m_popover->panel().frame().contains(p)) {
-        m_swallowingTouch = true;
+        // The dismissing press goes no further; its moves and release find no tracked view.
         m_popover->dismissedByWindow();
         return;
     }
@@ -259,7 +256,6 @@ void Window::pointerMove(PointF p)
 
 void Window::pointerUp(PointF p)
 {
-    m_swallowingTouch = false;
     if (View* tracked = m_tracking) {
         m_tracking = nullptr;
         tracked->touchEnded(tracked->pointFromScreen(p));

@@ -166,6 +166,20 @@ TEST(Rendering, RedrawsOnlyWhatChanged)
     EXPECT_TRUE(window.render().empty());
 }
 
+TEST(Rendering, OffscreenCanvasComposesInTheEngineByteOrder)
+{
+    // Two pictures stacked the way a saved photo is composed: source above, water below.
+    Canvas canvas({3, 4}, PixelFormat::ARGB32Premultiplied);
+    canvas.drawImage(*striped(PixelFormat::BGRA32Premultiplied, 3, {kRed, kRed, kRed}), {0, 0, 3, 3});
+    canvas.drawImage(*striped(PixelFormat::ARGB32Premultiplied, 3, {kBlue, kBlue}), {0, 2, 3, 2});
+    std::unique_ptr<PixelBuffer> composed = canvas.takePixels();
+    ASSERT_EQ(composed->format(), PixelFormat::ARGB32Premultiplied);
+    const std::uint8_t expected[4][4] = {{255, 255, 0, 0}, {255, 255, 0, 0}, {255, 0, 0, 255}, {255, 0, 0, 255}};
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 3; ++x)
+            EXPECT_EQ(std::memcmp(composed->row(y) + x * 4, expected[y], 4), 0) << "at " << x << "," << y;
+}
+
 TEST(Rendering, ScreenshotIsA768By1024Png)
 {
     Window window;

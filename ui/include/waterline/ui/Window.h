@@ -100,7 +100,6 @@ private:
     std::vector<std::unique_ptr<View>> m_retired;
     Popover* m_popover = nullptr;
     View* m_tracking = nullptr;            // the view owning the current touch, if any
-    bool m_swallowingTouch = false;        // the current press was taken by an alert or popover
     int m_dispatchDepth = 0;
     Canvas m_canvas;
     std::vector<PixelRect> m_dirty;

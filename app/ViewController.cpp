@@ -4,10 +4,7 @@
 #include <waterline/app/ProcessLauncher.h>
 #include <waterline/app/ScreenLayout.h>
 #include <waterline/app/StoreLinks.h>
-#include <waterline/effect/AlbumTargetSize.h>
-#include <waterline/effect/FixOrientation.h>
 #include <waterline/effect/FrameChain.h>
-#include <waterline/effect/ReflectionComposer.h>
 #include <waterline/foundation/MainThread.h>
 #include <waterline/foundation/SerialQueue.h>
 #include <waterline/foundation/Timer.h>

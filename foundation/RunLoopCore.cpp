@@ -178,6 +178,8 @@ std::optional<std::string> RunLoopCore::currentMode() const
 RunLoopResult RunLoopCore::runMode(RunLoopMode runMode, double seconds, bool returnAfterSourceHandled,
                                    bool waitWhenEmpty)
 {
+    if (!isOwnerThread())
+        throw std::logic_error("RunLoop::runMode: a loop runs only on its own thread");
     const std::string mode(runMode.name);
     const auto deadline = Clock::now()
         + std::chrono::duration_cast<Clock::duration>(

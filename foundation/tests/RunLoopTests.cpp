@@ -218,6 +218,16 @@ TEST(RunLoop, EachThreadHasItsOwnLoopAndMainIsShared)
     EXPECT_NE(workerLoop, &RunLoop::current());
     EXPECT_EQ(mainSeenByWorker, &RunLoop::main());
     EXPECT_TRUE(workerIsCurrent);
+    bool refused = false;
+    std::thread intruder([&] {
+        try {
+            RunLoop::main().runMode(kDefaultRunLoopMode, 0, false);
+        } catch (const std::logic_error&) {
+            refused = true;
+        }
+    });
+    intruder.join();
+    EXPECT_TRUE(refused); // another thread may not run the main loop
     EXPECT_EQ(&RunLoop::current(), &RunLoop::main()); // gtest runs on the process's main thread
 }
 

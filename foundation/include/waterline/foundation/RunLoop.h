@@ -71,7 +71,8 @@ public:
     // Returns Finished at once when the mode has nothing in it; Stopped when stop()
     // was called (also when it was called before this run began); HandledSource after
     // the first task, timer or ready fd when `returnAfterSourceHandled`; otherwise
-    // TimedOut when the time is up. Only on the loop's own thread.
+    // TimedOut when the time is up. Only on the loop's own thread (std::logic_error
+    // otherwise).
     RunLoopResult runMode(RunLoopMode mode, double seconds, bool returnAfterSourceHandled);
 
     // Runs the default mode until stop(). Unlike runMode() it also waits while the

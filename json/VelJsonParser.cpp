@@ -158,6 +158,17 @@ bool VelJsonParser::enterContainer() {
     return true;
 }
 
+// After an element or member: anything but a comma starts the next one, as the comma is
+// optional, but a comma right before the closing bracket is refused.
+bool VelJsonParser::skipSeparator(char closing, const char* trailingCommaMessage) {
+    skipWhitespace();
+    if (*c != ',') return true;
+    ++c;
+    skipWhitespace();
+    if (*c == closing) return fail(JsonErrorCode::TrailingComma, trailingCommaMessage);
+    return true;
+}
+
 bool VelJsonParser::scanRestOfArray(JsonValue& out) {
     if (!enterContainer()) return false;
     const std::size_t first = elementStack_.size();
@@ -171,13 +182,7 @@ bool VelJsonParser::scanRestOfArray(JsonValue& out) {
             return true;
         }
         if (!scanElement()) return fail(JsonErrorCode::UnexpectedToken, "Expected value while parsing array");
-        skipWhitespace();
-        if (*c == ',') {
-            ++c;
-            skipWhitespace();
-            if (*c == ']') return fail(JsonErrorCode::TrailingComma, "Trailing comma disallowed in array");
-        }
-        // Anything else starts the next element: the comma is optional.
+        if (!skipSeparator(']', "Trailing comma disallowed in array")) return false;
     }
 }
 
@@ -205,12 +210,7 @@ bool VelJsonParser::scanRestOfDictionary(JsonValue& out) {
         if (*c != ':') return fail(JsonErrorCode::UnexpectedToken, "Expected ':' separating key and value");
         ++c;
         if (!scanMemberValue(member)) return failForKey(memberStack_[member].key);
-        skipWhitespace();
-        if (*c == ',') {
-            ++c;
-            skipWhitespace();
-            if (*c == '}') return fail(JsonErrorCode::TrailingComma, "Trailing comma disallowed in object");
-        }
+        if (!skipSeparator('}', "Trailing comma disallowed in object")) return false;
     }
 }
 

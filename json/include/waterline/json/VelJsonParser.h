@@ -64,6 +64,7 @@ private:
     [[gnu::noinline]] void closeObject(std::size_t first, JsonValue& out);
     [[gnu::noinline]] bool failForKey(const std::string& key);
     bool enterContainer();
+    bool skipSeparator(char closing, const char* trailingCommaMessage);
     [[gnu::always_inline]] inline void skipWhitespace();
     // Steps over eight-byte blocks of plain string bytes while whole blocks remain.
     [[gnu::always_inline]] inline void skipPlainBlocks();

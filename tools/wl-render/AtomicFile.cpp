@@ -34,7 +34,10 @@ bool writeAll(int fd, std::span<const std::uint8_t> bytes)
 std::string writeFileAtomically(const std::filesystem::path& target, std::span<const std::uint8_t> bytes)
 {
     auto directory = target.parent_path().empty() ? std::filesystem::path(".") : target.parent_path();
-    std::string temporary = (directory / ("." + target.filename().string() + ".XXXXXX")).string();
+    std::string hiddenName(".");
+    hiddenName += target.filename().string();
+    hiddenName += ".XXXXXX";
+    std::string temporary = (directory / hiddenName).string();
     int fd = ::mkstemp(temporary.data());
     if (fd < 0)
         return systemError(target.string());

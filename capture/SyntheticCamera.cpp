@@ -103,7 +103,7 @@ Colour backdropFor(int index)
 
 constexpr int kMarkerSize = 24;
 constexpr int kSquareSize = 48;
-constexpr int kSquareTop = 560;
+constexpr int kSquareTop = 530;
 constexpr int kSquareStep = 8; // pixels per frame
 
 } // namespace
@@ -159,11 +159,13 @@ std::vector<std::uint32_t> SyntheticCamera::composeBackground(bool lit) const
     canvas.fillRect(kUprightWidth - kMarkerSize, kUprightHeight - kMarkerSize, kMarkerSize,
                     kMarkerSize, bgraWord({255, 0, 255}));
 
-    canvas.drawArrow(kUprightWidth / 2, 60, 120, 200, 60, 240, bgraWord({250, 250, 250}));
+    // Below the top 128 rows, which the screen's layout lifts above its top edge at the
+    // full reflection height.
+    canvas.drawArrow(kUprightWidth / 2, 150, 110, 200, 60, 160, bgraWord({250, 250, 250}));
 
     const int scale = 8;
     const int textWidth = static_cast<int>(m_name.size()) * (Glyph::kWidth + 1) * scale - scale;
-    canvas.drawText(m_name, (kUprightWidth - textWidth) / 2, 450, scale, bgraWord({255, 220, 40}));
+    canvas.drawText(m_name, (kUprightWidth - textWidth) / 2, 440, scale, bgraWord({255, 220, 40}));
     return words;
 }
 

@@ -303,15 +303,15 @@ void RunLoopCore::armTimerFd(std::optional<Clock::time_point> when)
     if (when == m_armedFor)
         return;
     m_armedFor = when;
-    itimerspec spec{};
+    itimerspec setting{};
     if (when) {
         auto sinceEpoch = std::chrono::duration_cast<std::chrono::nanoseconds>(when->time_since_epoch());
         if (sinceEpoch.count() <= 0)
             sinceEpoch = std::chrono::nanoseconds(1); // zero would disarm
-        spec.it_value.tv_sec = sinceEpoch.count() / 1'000'000'000;
-        spec.it_value.tv_nsec = sinceEpoch.count() % 1'000'000'000;
+        setting.it_value.tv_sec = sinceEpoch.count() / 1'000'000'000;
+        setting.it_value.tv_nsec = sinceEpoch.count() % 1'000'000'000;
     }
-    if (::timerfd_settime(m_timerFd, TFD_TIMER_ABSTIME, &spec, nullptr) < 0)
+    if (::timerfd_settime(m_timerFd, TFD_TIMER_ABSTIME, &setting, nullptr) < 0)
         throwErrno("timerfd_settime");
 }
 

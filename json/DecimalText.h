@@ -22,9 +22,12 @@ struct DecimalParts {
     bool isZero() const { return digitCount() == 0; }
 };
 
-// Exponents are kept within ±kMaxExponentText so that every position computed from
-// them fits comfortably in 64 bits.
-inline constexpr std::int64_t kMaxExponentText = 999'999'999;
+// A non-zero value is kept within 10^±kMaxExponent (its exponent x as d.ddd × 10^x), so
+// that its canonical text, exponent form included, reads back, and every position
+// computed from it fits in 64 bits.
+inline constexpr std::int64_t kMaxExponent = 999'999'999;
+// Text shorter than this, with an exponent of fewer than nine digits, is always in range.
+inline constexpr std::size_t kShortText = 100'000'000;
 
 // `text` must match the JSON number grammar.
 DecimalParts splitDecimal(std::string_view text);
@@ -34,7 +37,7 @@ DecimalParts splitDecimal(std::string_view text);
 // a fraction below one (those are left to the full conversion), at most 22 digits.
 bool isCanonicalText(std::string_view text);
 
-// Whether the exponent of grammar-valid text is within range, or the value is zero.
+// Whether grammar-valid text is zero or within 10^±kMaxExponent.
 bool exponentInRange(std::string_view text);
 
 }  // namespace waterline::detail

@@ -54,8 +54,13 @@ bool allZero(std::string_view digits) { return digits.find_first_not_of('0') == 
 
 bool exponentInRange(std::string_view text) {
     RawParts raw = splitRaw(text);
-    if (raw.exponentDigits.size() <= 9) return true;
-    return allZero(raw.integer) && allZero(raw.fraction);
+    // Short text with a short exponent cannot reach the limit.
+    if (raw.exponentDigits.size() < 9 && text.size() < kShortText) return true;
+    if (raw.exponentDigits.size() > 18) return allZero(raw.integer) && allZero(raw.fraction);
+    DecimalParts parts = splitDecimal(text);
+    if (parts.isZero()) return true;
+    std::int64_t scientific = static_cast<std::int64_t>(parts.digitCount()) + parts.exponent - 1;
+    return scientific >= -kMaxExponent && scientific <= kMaxExponent;
 }
 
 DecimalParts splitDecimal(std::string_view text) {
@@ -63,7 +68,7 @@ DecimalParts splitDecimal(std::string_view text) {
     DecimalParts parts;
     parts.negative = raw.negative;
     std::int64_t exponent = 0;
-    if (raw.exponentDigits.size() <= 9) {
+    if (raw.exponentDigits.size() <= 18) {   // longer only for zero, whose exponent is moot
         for (char ch : raw.exponentDigits) exponent = exponent * 10 + (ch - '0');
         if (raw.negativeExponent) exponent = -exponent;
     }

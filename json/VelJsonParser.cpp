@@ -353,6 +353,7 @@ bool VelJsonParser::scanNumber(JsonValue& out) {
     // needs no second look: no leading "0." or "-0", no exponent, no trailing fraction
     // zero, not too many digits.
     bool canonical = true;
+    bool hugeExponent = false;
     if (*c == '0') {
         ++c;
         if (isDigit(*c)) return fail(JsonErrorCode::MalformedNumber, "Leading 0 disallowed in number");
@@ -375,12 +376,12 @@ bool VelJsonParser::scanNumber(JsonValue& out) {
         if (!isDigit(*c)) return fail(JsonErrorCode::MalformedNumber, "No digits after exponent");
         const char* exponentStart = c;
         while (isDigit(*c)) ++c;
-        std::string_view text(start, static_cast<std::size_t>(c - start));
-        if (c - exponentStart > 9 && !detail::exponentInRange(text))
-            return fail(JsonErrorCode::MalformedNumber, "Failed creating decimal instance");
         canonical = false;
+        hugeExponent = c - exponentStart >= 9;
     }
     std::string_view text(start, static_cast<std::size_t>(c - start));
+    if ((hugeExponent || text.size() >= detail::kShortText) && !detail::exponentInRange(text))
+        return fail(JsonErrorCode::MalformedNumber, "Failed creating decimal instance");
     out = JsonValue(JsonNumber(JsonNumber::Validated{}, text, canonical));
     return true;
 }

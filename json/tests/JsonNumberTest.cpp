@@ -18,6 +18,7 @@ TEST(JsonNumber, CanonicalText) {
         {"1234567890123456789012345678901234567890", "1234567890123456789012345678901234567890"},
         {"12345678901234567890.123456789", "12345678901234567890.123456789"},
         {"-65.613616999999977", "-65.613616999999977"}, {"5e-1", "0.5"}, {"25e-1", "2.5"},
+        {"1e999999999", "1e+999999999"}, {"0.1e-999999998", "1e-999999999"}, {"10e999999998", "1e+999999999"},
     };
     for (const auto& c : cases) {
         auto number = JsonNumber::fromString(c.text);
@@ -29,7 +30,10 @@ TEST(JsonNumber, CanonicalText) {
 }
 
 TEST(JsonNumber, FromStringRefusesWhatIsNotANumber) {
-    for (const char* text : {"", "-", "+1", "01", "1.", ".5", "1e", "1e+", "0x10", " 1", "1 ", "NaN", "1e1000000000"})
+    // The last ones are out of range: their canonical text would need an exponent
+    // beyond 999999999.
+    for (const char* text : {"", "-", "+1", "01", "1.", ".5", "1e", "1e+", "0x10", " 1", "1 ", "NaN", "1e1000000000",
+                             "1999E999999998", "10e999999999", "0.01e-999999998", "1e99999999999999999999"})
         EXPECT_FALSE(JsonNumber::fromString(text)) << text;
 }
 

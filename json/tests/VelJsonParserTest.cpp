@@ -88,6 +88,7 @@ TEST(VelJsonParser, FailuresLeaveTheExactTrace) {
         {"1e", "2: No digits after exponent"},
         {"1e+", "2: No digits after exponent"},
         {"1e9999999999", "2: Failed creating decimal instance"},
+        {"[1999E999999998]", "2: Failed creating decimal instance | 3: Expected value while parsing array"},
         {".5", "3: Unrecognised leading character"},
         {"\xEF\xBB\xBF[]", "3: Unrecognised leading character"},
         {"[1, tru]", "3: Expected 'true' | 3: Expected value while parsing array"},

@@ -44,7 +44,7 @@ public:
 
     // Reads JSON number text (optional '-', no leading zeros, optional fraction and
     // exponent), nothing before or after it. None when the text is not a number or its
-    // exponent is beyond ±999999999 (of a non-zero value).
+    // value, unless zero, lies beyond 10^±999999999 (as in d.ddd × 10^x).
     static std::optional<JsonNumber> fromString(std::string_view text);
 
     JsonNumber(const JsonNumber& other);

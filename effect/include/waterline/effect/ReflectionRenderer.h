@@ -27,7 +27,8 @@ struct ReflectionParameters {
 };
 
 // The water picture's height for a picture of `inputheight` rows: K1 × inputheight in
-// single precision, truncated toward zero (0 for fewer rows than 1 / K1).
+// single precision, truncated toward zero (0 for fewer rows than 1 / K1), and never more
+// than the picture has (a K1 above 1, which no slider gives, cannot read past it).
 int waterHeight(float K1, int inputheight);
 
 // Renders the water picture, inputwidth × H words with H = waterHeight(K1, inputheight),

@@ -3,6 +3,7 @@
 #include <waterline/app/ProcessLauncher.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <fstream>
 
@@ -29,9 +30,29 @@ std::vector<std::string> DesktopMail::openLinkCommand(const std::string& link)
     return {"xdg-open", link};
 }
 
+namespace {
+
+constexpr std::string_view kShareFolderPrefix = "waterline-share-";
+
+// The mail client has long read an attachment handed over a day ago: its folder can go.
+void removeStaleShareFolders(const std::filesystem::path& temporary)
+{
+    std::error_code error;
+    auto dayAgo = std::filesystem::file_time_type::clock::now() - std::chrono::hours(24);
+    for (std::filesystem::directory_iterator it(temporary, error), end; !error && it != end; it.increment(error)) {
+        std::error_code ignored;
+        if (it->path().filename().string().starts_with(kShareFolderPrefix) && it->is_directory(ignored)
+            && it->last_write_time(ignored) < dayAgo)
+            std::filesystem::remove_all(it->path(), ignored);
+    }
+}
+
+} // namespace
+
 std::filesystem::path DesktopMail::writeAttachment(std::span<const std::uint8_t> jpeg, std::string& error)
 {
-    std::string folderTemplate = (std::filesystem::temp_directory_path() / "waterline-share-XXXXXX").string();
+    removeStaleShareFolders(std::filesystem::temp_directory_path());
+    std::string folderTemplate = (std::filesystem::temp_directory_path() / (std::string(kShareFolderPrefix) + "XXXXXX")).string();
     if (!::mkdtemp(folderTemplate.data())) {
         error = std::string("cannot make a folder for the attachment: ") + std::strerror(errno);
         return {};

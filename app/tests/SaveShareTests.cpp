@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <iterator>
+#include <optional>
 
 using namespace waterline;
 using apptest::Screen;
@@ -40,20 +41,34 @@ std::string readFile(const std::filesystem::path& path)
     return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
 }
 
-// Replaces PATH for one test, restoring it afterwards.
-class ScopedPath {
+// Sets an environment variable for one test, restoring it afterwards.
+class ScopedVariable {
 public:
-    explicit ScopedPath(const std::filesystem::path& folder)
+    ScopedVariable(const char* name, const std::string& value)
+        : m_name(name)
     {
-        const char* path = std::getenv("PATH");
-        m_saved = path ? path : "";
-        setenv("PATH", (folder.string() + ":/usr/bin:/bin").c_str(), 1);
+        if (const char* saved = std::getenv(name))
+            m_saved = saved;
+        setenv(name, value.c_str(), 1);
     }
-    ~ScopedPath() { setenv("PATH", m_saved.c_str(), 1); }
+    ~ScopedVariable()
+    {
+        if (m_saved)
+            setenv(m_name, m_saved->c_str(), 1);
+        else
+            unsetenv(m_name);
+    }
 
 private:
-    std::string m_saved;
+    const char* m_name;
+    std::optional<std::string> m_saved;
 };
+
+// Helper programs are looked up in `folder` first.
+std::string pathWith(const std::filesystem::path& folder)
+{
+    return folder.string() + ":/usr/bin:/bin";
+}
 
 void writeScript(const std::filesystem::path& path, const std::string& body)
 {
@@ -150,7 +165,7 @@ TEST(SaveShare, WithoutAMailClientShareOpensTheMailLink)
     // The desktop answers the mailto: handler query with nothing.
     std::filesystem::create_directory(screen.scratch / "bin");
     writeScript(screen.scratch / "bin" / "xdg-mime", "exit 0\n");
-    ScopedPath path(screen.scratch / "bin");
+    ScopedVariable path("PATH", pathWith(screen.scratch / "bin"));
     showWithReflection(screen, apptest::gradientPicture(300, 200), 1.0f);
     screen->sharebtnclicked();
     ASSERT_TRUE(apptest::runUntil([&] { return !screen.openedURLs.empty(); }));
@@ -166,7 +181,14 @@ TEST(SaveShare, WithAMailClientTheJPEGGoesToXdgEmail)
     writeScript(bin / "xdg-mime", "echo mailclient.desktop\n");
     writeScript(bin / "xdg-email", "for a in \"$@\"; do echo \"$a\"; done > '" + record.string() + ".tmp'\n"
                                    "mv '" + record.string() + ".tmp' '" + record.string() + "'\n");
-    ScopedPath path(bin);
+    ScopedVariable path("PATH", pathWith(bin));
+    // Attachments handed over a day ago are cleared away; a recent one stays.
+    auto temporary = screen.scratch / "tmp";
+    std::filesystem::create_directories(temporary / "waterline-share-stale");
+    std::filesystem::create_directories(temporary / "waterline-share-recent");
+    std::filesystem::last_write_time(temporary / "waterline-share-stale",
+                                     std::filesystem::file_time_type::clock::now() - std::chrono::hours(25));
+    ScopedVariable tmpdir("TMPDIR", temporary.string());
     showWithReflection(screen, apptest::gradientPicture(300, 200), 0.5f);
     screen->sharebtnclicked();
     ASSERT_TRUE(apptest::runUntil([&] { return std::filesystem::exists(record); }));
@@ -180,5 +202,7 @@ TEST(SaveShare, WithAMailClientTheJPEGGoesToXdgEmail)
     auto picture = PictureFile::read(attachment);
     ASSERT_TRUE(picture) << picture.error;
     EXPECT_EQ(picture.value->size(), (SizeF{300, 200}));
-    std::filesystem::remove_all(attachment.parent_path());
+    EXPECT_EQ(attachment.parent_path().parent_path(), temporary);
+    EXPECT_FALSE(std::filesystem::exists(temporary / "waterline-share-stale"));
+    EXPECT_TRUE(std::filesystem::exists(temporary / "waterline-share-recent"));
 }

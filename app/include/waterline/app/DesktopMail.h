@@ -6,7 +6,8 @@
 // The attachment is written as "WaterPhoto.jpg" into a fresh private folder under the
 // temporary directory: xdg-email passes only a path, and mail clients take the
 // attachment's type (image/jpeg) from the extension. The folder stays behind because
-// the client reads the file after we have handed it over.
+// the client reads the file after we have handed it over; folders a day old are
+// removed at the next share.
 #pragma once
 
 #include <cstdint>

@@ -5,6 +5,7 @@
 #include <turbojpeg.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <limits>
 #include <memory>
@@ -24,6 +25,19 @@ std::string lastError(void* handle)
     return tjGetErrorStr2(handle);
 }
 
+// Cameras write small blemishes (stray bytes between segments) that the decoder only
+// warns about; those pictures are whole. Missing data is not: a truncated file would
+// show a grey bottom, so running out of data stays a failure.
+bool isHarmlessWarning(void* handle)
+{
+    if (tjGetErrorCode(handle) != TJERR_WARNING)
+        return false;
+    std::string message = lastError(handle);
+    std::transform(message.begin(), message.end(), message.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return message.find("premature end") == std::string::npos;
+}
+
 struct Header {
     int width = 0;
     int height = 0;
@@ -37,7 +51,9 @@ PictureFileResult<Header> readHeader(void* handle, std::span<const std::uint8_t>
     int subsampling = 0;
     int colorspace = 0;
     if (tjDecompressHeader3(handle, bytes.data(), static_cast<unsigned long>(bytes.size()), &header.width,
-                            &header.height, &subsampling, &colorspace) != 0)
+                            &header.height, &subsampling, &colorspace)
+            != 0
+        && !isHarmlessWarning(handle))
         return PictureFileResult<Header>::failure("corrupt JPEG header: " + lastError(handle));
     if (header.width <= 0 || header.height <= 0)
         return PictureFileResult<Header>::failure("corrupt JPEG header: no pixels");
@@ -111,11 +127,10 @@ PictureFileResult<std::shared_ptr<Picture>> decode(std::span<const std::uint8_t>
         return Result::failure("out of memory for a " + std::to_string(size.width) + " × "
                                + std::to_string(size.height) + " picture");
     // TJPF_ARGB writes bytes A, R, G, B with A = 255: already our premultiplied format.
-    // Warnings count as failures, so a truncated file is refused rather than shown with
-    // a grey bottom.
     if (tjDecompress2(handle.get(), bytes.data(), static_cast<unsigned long>(bytes.size()), raster->data(),
                       size.width, static_cast<int>(raster->stride()), size.height, TJPF_ARGB, 0)
-        != 0)
+            != 0
+        && !isHarmlessWarning(handle.get()))
         return Result::failure("corrupt JPEG data: " + lastError(handle.get()));
     return {Picture::create(std::move(raster), orientation), {}};
 }

@@ -149,6 +149,27 @@ TEST(PictureFile, BadFilesGiveAReasonAndNoPicture)
     }
 }
 
+TEST(PictureFile, StrayBytesBetweenSegmentsAreForgiven)
+{
+    // Three bytes before the quantisation tables: the decoder warns about "extraneous
+    // bytes" but the picture is whole.
+    auto jpeg = jpegOf({64, 48});
+    std::vector<std::uint8_t> blemished;
+    bool inserted = false;
+    for (std::size_t i = 0; i < jpeg.size(); ++i) {
+        if (!inserted && i > 2 && jpeg[i] == 0xFF && i + 1 < jpeg.size() && jpeg[i + 1] == 0xDB) {
+            for (std::uint8_t byte : {0x12, 0x34, 0x56})
+                blemished.push_back(byte);
+            inserted = true;
+        }
+        blemished.push_back(jpeg[i]);
+    }
+    ASSERT_TRUE(inserted);
+    auto decoded = PictureFile::decode(blemished);
+    ASSERT_TRUE(decoded) << decoded.error;
+    EXPECT_EQ(decoded.value->raster().size(), Size(64, 48));
+}
+
 TEST(PictureFile, ReadNamesTheFileInItsErrors)
 {
     ScratchDirectory directory;

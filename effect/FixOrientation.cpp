@@ -1,5 +1,7 @@
 #include <waterline/effect/FixOrientation.h>
 
+#include "AreaResampler.h"
+
 #include <pixman.h>
 
 #include <algorithm>
@@ -82,54 +84,12 @@ pixman_image_t* pixmanImageOver(const PixelBuffer& buffer)
                                     static_cast<int>(buffer.stride()));
 }
 
-// Averages pairs of columns and/or rows: the exact box filter for a reduction by two.
-// An odd last column or row is dropped.
-std::unique_ptr<PixelBuffer> halve(const PixelBuffer& source, bool columns, bool rows)
-{
-    Size size{columns ? source.width() / 2 : source.width(), rows ? source.height() / 2 : source.height()};
-    auto target = PixelBuffer::create(PixelFormat::ARGB32Premultiplied, size);
-    if (!target)
-        return nullptr;
-    int dx = columns ? 1 : 0;
-    int dy = rows ? 1 : 0;
-    for (int y = 0; y < size.height; ++y) {
-        const std::uint8_t* top = source.row(y << dy);
-        const std::uint8_t* bottom = source.row((y << dy) + dy);
-        std::uint8_t* out = target->row(y);
-        for (int x = 0; x < size.width; ++x) {
-            int left = (x << dx) * 4;
-            int right = ((x << dx) + dx) * 4;
-            for (int channel = 0; channel < 4; ++channel) {
-                unsigned sum = top[left + channel] + top[right + channel] + bottom[left + channel]
-                    + bottom[right + channel];
-                out[4 * x + channel] = static_cast<std::uint8_t>((sum + 2) >> 2);
-            }
-        }
-    }
-    return target;
-}
-
 // Resamples `source` into a new buffer of `size`: area averaging where it shrinks (so a
 // photo reduced eight times does not alias), bilinear where it grows, edges padded.
-// Large reductions are first halved exactly: pixman's convolution rounds every tap's
-// weight, which drifts visibly once a pixel gathers hundreds of taps.
-std::unique_ptr<PixelBuffer> stretch(const PixelBuffer& original, Size size)
+std::unique_ptr<PixelBuffer> stretch(const PixelBuffer& source, Size size)
 {
-    std::unique_ptr<PixelBuffer> reduced;
-    while (true) {
-        const PixelBuffer& current = reduced ? *reduced : original;
-        bool columns = current.width() >= 4 * size.width;
-        bool rows = current.height() >= 4 * size.height;
-        if (!columns && !rows)
-            break;
-        reduced = halve(current, columns, rows);
-        if (!reduced)
-            return nullptr;
-    }
-    const PixelBuffer& source = reduced ? *reduced : original;
-    if (source.size() == size)
-        return reduced;
-
+    if (size.width <= source.width() && size.height <= source.height())
+        return shrinkByArea(source, size);
     auto target = PixelBuffer::create(PixelFormat::ARGB32Premultiplied, size);
     if (!target)
         return nullptr;
@@ -142,22 +102,12 @@ std::unique_ptr<PixelBuffer> stretch(const PixelBuffer& original, Size size)
             pixman_image_unref(to);
         return nullptr;
     }
-    double scaleX = static_cast<double>(source.width()) / size.width;
-    double scaleY = static_cast<double>(source.height()) / size.height;
     pixman_transform_t transform;
-    pixman_transform_init_scale(&transform, pixman_double_to_fixed(scaleX), pixman_double_to_fixed(scaleY));
+    pixman_transform_init_scale(&transform, pixman_double_to_fixed(static_cast<double>(source.width()) / size.width),
+                                pixman_double_to_fixed(static_cast<double>(source.height()) / size.height));
     pixman_image_set_transform(from, &transform);
     pixman_image_set_repeat(from, PIXMAN_REPEAT_PAD);
-    if (scaleX <= 1 && scaleY <= 1) {
-        pixman_image_set_filter(from, PIXMAN_FILTER_BILINEAR, nullptr, 0);
-    } else {
-        int count = 0;
-        pixman_fixed_t* parameters = pixman_filter_create_separable_convolution(
-            &count, pixman_double_to_fixed(std::max(scaleX, 1.0)), pixman_double_to_fixed(std::max(scaleY, 1.0)),
-            PIXMAN_KERNEL_BOX, PIXMAN_KERNEL_BOX, PIXMAN_KERNEL_BOX, PIXMAN_KERNEL_BOX, 2, 2);
-        pixman_image_set_filter(from, PIXMAN_FILTER_SEPARABLE_CONVOLUTION, parameters, count);
-        std::free(parameters);
-    }
+    pixman_image_set_filter(from, PIXMAN_FILTER_BILINEAR, nullptr, 0);
     pixman_image_composite32(PIXMAN_OP_SRC, from, nullptr, to, 0, 0, 0, 0, 0, 0, size.width, size.height);
     pixman_image_unref(from);
     pixman_image_unref(to);

@@ -142,6 +142,25 @@ TEST(FixOrientation, StretchesToTheTargetAndKeepsFlatColour)
     }
 }
 
+TEST(FixOrientation, ShrinkingAveragesTheCoveredArea)
+{
+    // Alpha 255 and one grey channel per pixel; 3 → 2 columns weighs 2/3 + 1/3.
+    auto raster = PixelBuffer::create(PixelFormat::ARGB32Premultiplied, {3, 2});
+    const int grey[2][3] = {{0, 90, 240}, {30, 60, 150}};
+    for (int y = 0; y < 2; ++y)
+        for (int x = 0; x < 3; ++x) {
+            std::uint8_t* p = raster->row(y) + 4 * x;
+            p[0] = 255;
+            p[1] = p[2] = p[3] = static_cast<std::uint8_t>(grey[y][x]);
+        }
+    auto shrunk = fixOrientation(*Picture::create(std::move(raster)), {2, 1});
+    ASSERT_TRUE(shrunk);
+    const std::uint8_t* p = shrunk->raster().row(0);
+    EXPECT_EQ(p[0], 255);
+    EXPECT_EQ(p[1], 35);  // (0·2/3 + 90·1/3 + 30·2/3 + 60·1/3) / 2
+    EXPECT_EQ(p[5], 155); // (90·1/3 + 240·2/3 + 60·1/3 + 150·2/3) / 2
+}
+
 TEST(FixOrientation, TargetsWithoutAPixelAreRefused)
 {
     auto picture = Picture::create(storedRaster(PixelFormat::ARGB32Premultiplied, {4, 3}));

@@ -59,6 +59,11 @@ bool AppDelegate::application(const LaunchOptions& launchOptions, std::string& e
 
     if (launchOptions.script) {
         m_script = std::make_unique<ScriptRunner>(*m_window, std::move(commands));
+        // Off screen nobody can take over when the script ends, so the run ends with it.
+        if (launchOptions.offscreen) {
+            Application* window = m_window.get();
+            m_script->onFinished = [window] { window->quit(); };
+        }
         m_script->start();
     }
     return true;

@@ -119,6 +119,13 @@ ParsedScript parseScript(std::string_view text)
         auto w = words(line);
         if (w.empty())
             continue;
+        // A screenshot's path is the rest of the line, so it may hold spaces.
+        if (w[0] == "screenshot" && w.size() > 2) {
+            auto rest = line.substr(line.find("screenshot") + std::string_view("screenshot").size());
+            auto first = rest.find_first_not_of(" \t\r");
+            auto last = rest.find_last_not_of(" \t\r");
+            w = {w[0], std::string(rest.substr(first, last - first + 1))};
+        }
         ScriptCommand command;
         command.line = lineNumber;
         if (auto reason = parseLine(w, command); !reason.empty())

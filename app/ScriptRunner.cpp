@@ -38,8 +38,11 @@ void ScriptRunner::proceed()
 
 void ScriptRunner::runNext()
 {
-    if (m_next >= m_commands.size())
+    if (m_next >= m_commands.size()) {
+        if (onFinished)
+            onFinished();
         return;
+    }
     const ScriptCommand& command = m_commands[m_next++];
     std::weak_ptr<bool> alive = m_alive;
     auto next = [this, alive] {

@@ -13,7 +13,7 @@ TEST(Script, ParsesEveryCommand)
                               "\n"
                               "drag 150 994 300.5 994 400\n"
                               "key Return\n"
-                              "screenshot /tmp/a.png\n"
+                              "screenshot /tmp/my shots/a.png  # spaces kept\n"
                               "quit\n");
     ASSERT_TRUE(script) << script.error;
     ASSERT_EQ(script.commands.size(), 6u);
@@ -26,7 +26,7 @@ TEST(Script, ParsesEveryCommand)
     EXPECT_EQ(script.commands[2].to, (PointF{300.5, 994}));
     EXPECT_EQ(script.commands[2].milliseconds, 400);
     EXPECT_EQ(script.commands[3].text, "Return");
-    EXPECT_EQ(script.commands[4].text, "/tmp/a.png");
+    EXPECT_EQ(script.commands[4].text, "/tmp/my shots/a.png");
     EXPECT_EQ(script.commands[5].kind, Kind::Quit);
 }
 

@@ -4,7 +4,8 @@
 //
 // --offscreen draws into memory instead of a window; --photos and --config-dir replace
 // the photo library folder and the user-defaults folder; --script drives the screen
-// from a file of timed touches (see Script.h); --cameras (or WATERLINE_CAMERAS) tells
+// from a file of timed touches (see Script.h) — off screen the run ends with the
+// script, in a window the user carries on; --cameras (or WATERLINE_CAMERAS) tells
 // how many cameras the camera check finds.
 #pragma once
 

@@ -8,7 +8,8 @@
 //     screenshot /tmp/screen.png
 //     quit
 //
-// Blank lines and text after "#" are ignored.
+// Blank lines and text after "#" are ignored. A screenshot's path is the rest of its
+// line, spaces included.
 #pragma once
 
 #include <waterline/foundation/Geometry.h>

@@ -26,6 +26,9 @@ public:
     // Starts with the first command on the next turn of the main run loop.
     void start();
 
+    // Called once the last command has run (not after "quit"); may be empty.
+    std::function<void()> onFinished;
+
     // False once a command failed (a screenshot that could not be written).
     bool succeeded() const { return m_succeeded; }
     bool isFinished() const { return m_next >= m_commands.size(); }

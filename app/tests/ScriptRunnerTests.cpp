@@ -16,7 +16,7 @@ void runApplication(Screen& screen)
         ADD_FAILURE() << "the script did not end the run";
         screen.app->quit();
     });
-    runApplication(screen);
+    screen.app->run();
     timeOut->invalidate();
 }
 

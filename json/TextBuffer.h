@@ -22,8 +22,16 @@ public:
         ++used_;
     }
     void put(std::string_view piece) {
-        std::memcpy(room(piece.size()), piece.data(), piece.size());
+        copy(room(piece.size()), piece);
         used_ += piece.size();
+    }
+    // The piece between double quotes.
+    void putQuoted(std::string_view piece) {
+        char* at = room(piece.size() + 2);
+        at[0] = '"';
+        copy(at + 1, piece);
+        at[piece.size() + 1] = '"';
+        used_ += piece.size() + 2;
     }
     void putRepeated(char ch, std::size_t count) {
         std::memset(room(count), ch, count);
@@ -36,6 +44,15 @@ public:
     }
 
 private:
+    // Short pieces (keys, small numbers) are copied inline rather than through a call.
+    static void copy(char* to, std::string_view piece) {
+        if (piece.size() > 16) {
+            std::memcpy(to, piece.data(), piece.size());
+            return;
+        }
+        for (std::size_t i = 0; i < piece.size(); ++i) to[i] = piece[i];
+    }
+
     // At least `count` writable bytes at the end of the text.
     char* room(std::size_t count) {
         if (text_.size() - used_ < count) text_.resize(std::max(text_.size() * 2, used_ + count));

@@ -160,16 +160,22 @@ bool VelJsonWriter::appendDictionary(const JsonObject& object, detail::TextBuffe
 }
 
 bool VelJsonWriter::appendString(std::string_view text, detail::TextBuffer& into) {
-    into.put('"');
     const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
     const std::size_t size = text.size();
-    std::size_t run = 0, i = 0;
+    // Most strings (keys above all) are plain ASCII throughout and go out in one piece.
+    std::size_t i = detail::skipPlainAscii(bytes, 0, size);
+    while (i < size && kByteClass[bytes[i]] == Plain) ++i;
+    if (i == size) {
+        into.putQuoted(text);
+        return true;
+    }
+    into.put('"');
+    std::size_t run = 0;
     while (i < size) {
-        i = detail::skipPlainAscii(bytes, i, size);
-        if (i == size) break;
         ByteClass byteClass = kByteClass[bytes[i]];
         if (byteClass == Plain) {
             ++i;
+            i = detail::skipPlainAscii(bytes, i, size);
         } else if (byteClass == NonAscii) {
             int length = detail::utf8Sequence(bytes + i, size - i);
             if (length < 0) return false;   // the caller says whether a value or a key

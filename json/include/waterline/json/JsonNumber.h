@@ -14,8 +14,9 @@
 //     (0.000001234), otherwise in exponent form (1.5e-7);
 //   - exponent form is one digit, the rest after a '.', then 'e', a sign and the exponent.
 //
-// Two numbers are equal when their values are equal (1.0 == 1, -0 == 0). Short numbers
-// (up to 30 characters of text) are stored inline, without an allocation.
+// Two numbers are equal when their values are equal (1.0 == 1, -0 == 0). Non-zero values
+// are kept within 10^±999999999, so that every canonical text reads back. Short numbers
+// (up to 29 characters of text) are stored inline, without an allocation.
 #pragma once
 
 #include <cstdint>

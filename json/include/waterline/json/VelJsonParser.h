@@ -56,7 +56,7 @@ private:
 
     // Helpers kept out of line so the recursion's frames stay small.
     [[gnu::noinline]] bool scanStringValue(JsonValue& out);
-    bool opensContainer();
+    [[gnu::always_inline]] inline bool opensContainer();
     // The next array element or member value, scanned onto the element or member stack.
     bool scanElement();
     bool scanMemberValue(std::size_t member);
@@ -64,7 +64,7 @@ private:
     [[gnu::noinline]] void closeObject(std::size_t first, JsonValue& out);
     [[gnu::noinline]] bool failForKey(const std::string& key);
     bool enterContainer();
-    bool skipSeparator(char closing, const char* trailingCommaMessage);
+    [[gnu::always_inline]] inline bool skipSeparator(char closing, const char* trailingCommaMessage);
     [[gnu::always_inline]] inline void skipWhitespace();
     // Steps over eight-byte blocks of plain string bytes while whole blocks remain.
     [[gnu::always_inline]] inline void skipPlainBlocks();

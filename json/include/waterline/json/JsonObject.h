@@ -67,10 +67,10 @@ private:
     bool hasDuplicateKeys();   // builds the index of a large object on the way
 
     std::vector<JsonMember> members_;
-    // Open-addressing table of member position + 1 (0 = empty slot); none while the
-    // object is small enough for a linear search. Held by pointer to keep small objects
-    // (and so every value) small.
-    std::unique_ptr<std::vector<std::uint32_t>> index_;
+    // Open-addressing table of member position + 1 (0 = empty slot), preceded by its
+    // slot count; none while the object is small enough for a linear search. One block
+    // held by pointer, to keep small objects (and so every value) small.
+    std::unique_ptr<std::uint32_t[]> index_;
 };
 
 }  // namespace waterline

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstdio>
 #include <cstring>
 #include <iterator>
@@ -86,9 +87,25 @@ bool VelJsonParser::fail(JsonErrorCode code, std::string description) {
 
 void VelJsonParser::skipWhitespace() {
     if (static_cast<unsigned char>(*c) > ' ') return;   // the common case: no whitespace at all
-    // Indented text has long runs of spaces after each line feed.
-    while (*c == ' ' && end_ - c >= 8 && detail::loadBlock(c) == detail::kEachByte * ' ') c += 8;
-    while (kWhitespace[static_cast<unsigned char>(*c)]) ++c;
+    while (kWhitespace[static_cast<unsigned char>(*c)]) {
+        ++c;
+        skipSpaceRun();
+    }
+}
+
+// Indented text has a run of spaces after each line feed: the run is measured eight
+// bytes at a time, the first byte that is not a space found from the lowest set bit.
+void VelJsonParser::skipSpaceRun() {
+    if constexpr (std::endian::native == std::endian::little) {
+        while (end_ - c >= 8) {
+            std::uint64_t notSpace = detail::loadBlock(c) ^ (detail::kEachByte * ' ');
+            if (notSpace != 0) {
+                c += std::countr_zero(notSpace) / 8;
+                return;
+            }
+            c += 8;
+        }
+    }
 }
 
 void VelJsonParser::skipPlainBlocks() {

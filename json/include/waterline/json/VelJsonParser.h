@@ -66,6 +66,7 @@ private:
     bool enterContainer();
     [[gnu::always_inline]] inline bool skipSeparator(char closing, const char* trailingCommaMessage);
     [[gnu::always_inline]] inline void skipWhitespace();
+    [[gnu::always_inline]] inline void skipSpaceRun();
     // Steps over eight-byte blocks of plain string bytes while whole blocks remain.
     [[gnu::always_inline]] inline void skipPlainBlocks();
     [[gnu::noinline]] bool fail(JsonErrorCode code, std::string description);

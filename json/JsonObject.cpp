@@ -14,24 +14,33 @@ namespace {
 constexpr std::size_t kLinearSearchLimit = 8;
 constexpr std::size_t kNotFound = static_cast<std::size_t>(-1);
 
+std::uint64_t load(const char* at, std::size_t width) {
+    std::uint64_t word = 0;
+    std::memcpy(&word, at, width);
+    return word;
+}
+
 // Keys are short: eight bytes at a time, each word folded in by a multiply whose high
-// half is mixed back down, so that every byte reaches the low bits the table uses.
+// half is mixed back down, so that every byte reaches the low bits the table uses. The
+// last few bytes are read with fixed-width loads (overlapping where need be), as a
+// variable-width copy into a word stalls the load that follows it.
 std::size_t hashKey(std::string_view key) {
     constexpr std::uint64_t kMultiplier = 0x9E3779B97F4A7C15ull;
-    std::uint64_t hash = key.size() * kMultiplier;
-    const char* byte = key.data();
-    std::size_t left = key.size();
-    for (; left >= 8; left -= 8, byte += 8) {
-        std::uint64_t word;
-        std::memcpy(&word, byte, 8);
+    auto fold = [](std::uint64_t hash, std::uint64_t word) {
         hash = (hash ^ word) * kMultiplier;
-        hash ^= hash >> 32;
-    }
-    if (left > 0) {
-        std::uint64_t word = 0;
-        std::memcpy(&word, byte, left);
-        hash = (hash ^ word) * kMultiplier;
-        hash ^= hash >> 32;
+        return hash ^ (hash >> 32);
+    };
+    const char* bytes = key.data();
+    const std::size_t size = key.size();
+    std::uint64_t hash = (size + 1) * kMultiplier;
+    if (size >= 8) {
+        std::size_t i = 0;
+        for (; size - i > 8; i += 8) hash = fold(hash, load(bytes + i, 8));
+        hash = fold(hash, load(bytes + size - 8, 8));
+    } else if (size >= 4) {
+        hash = fold(hash, load(bytes, 4) | load(bytes + size - 4, 4) << 32);
+    } else if (size > 0) {
+        hash = fold(hash, load(bytes, 1) | load(bytes + size / 2, 1) << 8 | load(bytes + size - 1, 1) << 16);
     }
     hash *= kMultiplier;
     return static_cast<std::size_t>(hash ^ (hash >> 29));

@@ -19,14 +19,17 @@ inline std::uint64_t loadBlock(const void* at) {
     return block;
 }
 
-// Whether any byte of the block is below 0x20, a '"', a '\\' or 0x80 and above. The
-// high bit of each byte flags such a byte; borrows may add false alarms after a flagged
-// byte, but never hide one, so a block that passes is plain throughout.
-inline bool hasSpecialByte(std::uint64_t block) {
+// The high bit of each byte of the block that is below 0x20, a '"', a '\\' or 0x80 and
+// above. Borrows may add false alarms after a flagged byte, but never hide one nor flag
+// a byte before the first special one: a block that passes is plain throughout, and the
+// lowest flag (the first byte in memory order on a little-endian machine) is exact.
+inline std::uint64_t specialByteFlags(std::uint64_t block) {
     std::uint64_t special = (block - kEachByte * 0x20) | ((block ^ (kEachByte * '"')) - kEachByte) |
                             ((block ^ (kEachByte * '\\')) - kEachByte) | block;
-    return (special & (kEachByte * 0x80)) != 0;
+    return special & (kEachByte * 0x80);
 }
+
+inline bool hasSpecialByte(std::uint64_t block) { return specialByteFlags(block) != 0; }
 
 // The index of the first block of `bytes` from `i` (below `size`) that holds a special
 // byte, or the start of the last partial block; the caller goes on byte by byte.

@@ -87,6 +87,10 @@ bool VelJsonParser::fail(JsonErrorCode code, std::string description) {
 
 void VelJsonParser::skipWhitespace() {
     if (static_cast<unsigned char>(*c) > ' ') return;   // the common case: no whitespace at all
+    if (*c == ' ' && static_cast<unsigned char>(c[1]) > ' ') {   // the next: one space, as after a colon
+        ++c;
+        return;
+    }
     while (kWhitespace[static_cast<unsigned char>(*c)]) {
         ++c;
         skipSpaceRun();
@@ -109,7 +113,15 @@ void VelJsonParser::skipSpaceRun() {
 }
 
 void VelJsonParser::skipPlainBlocks() {
-    while (end_ - c >= 8 && !detail::hasSpecialByte(detail::loadBlock(c))) c += 8;
+    while (end_ - c >= 8) {
+        std::uint64_t special = detail::specialByteFlags(detail::loadBlock(c));
+        if (special != 0) {
+            // Most strings end within the block: step straight to its first special byte.
+            if constexpr (std::endian::native == std::endian::little) c += std::countr_zero(special) / 8;
+            return;
+        }
+        c += 8;
+    }
 }
 
 bool VelJsonParser::scanIsAtEnd() {

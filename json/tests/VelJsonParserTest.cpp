@@ -171,6 +171,44 @@ TEST(VelJsonParser, MalformedUtf8BecomesReplacementCharacters) {
     EXPECT_EQ(fragment("\"\xE2\x82"), "5: Unescaped control character '0x0'");   // stops at the NUL
 }
 
+// The string and whitespace scanners step eight bytes at a time: each stop byte and each
+// run length is tried at every offset within a block, and near the end of the input.
+TEST(VelJsonParser, BlockScannersStopAtEveryOffset) {
+    for (std::size_t plain = 0; plain < 20; ++plain) {
+        const std::string run(plain, 'x');
+        EXPECT_EQ(fragment("\"" + run + "\""), "\"" + run + "\"");
+        EXPECT_EQ(fragment("\"" + run + "\\n\""), "\"" + run + "\\n\"");
+        EXPECT_EQ(fragment("\"" + run + "\xC3\xA9\""), "\"" + run + "\xC3\xA9\"");
+        EXPECT_EQ(fragment("\"" + run + "\x01\""), "5: Unescaped control character '0x1'");
+        EXPECT_EQ(fragment("\"" + run), "5: Unescaped control character '0x0'");
+        const std::string spaces(plain, ' ');
+        EXPECT_EQ(fragment("[" + spaces + "1," + spaces + "\n" + spaces + "2" + spaces + "]" + spaces), "[1,2]");
+        EXPECT_EQ(fragment("{" + spaces + "\"k\"" + spaces + ":" + spaces + "\t1}"), "{\"k\":1}");
+    }
+}
+
+// Keys of every length up to a few blocks, in an object large enough to be hashed, with
+// each key given twice: the later value wins, in the place of the first.
+TEST(VelJsonParser, LargeObjectsKeepTheLastOfDuplicateKeys) {
+    std::string text = "{";
+    std::string expected = "{";
+    for (int round = 0; round < 2; ++round)
+        for (std::size_t length = 0; length < 20; ++length) {
+            // Built by append: GCC 12 warns falsely about a chain of `+`.
+            std::string key = std::string("\"").append(length, 'k').append("\":");
+            text.append(key).append(std::to_string(round * 100 + static_cast<int>(length))).append(",");
+            if (round == 1) expected.append(key).append(std::to_string(100 + length)).append(",");
+        }
+    text.back() = '}';
+    expected.back() = '}';
+    EXPECT_EQ(fragment(text), expected);
+    std::optional<JsonValue> value = VelJsonParser().fragmentWithString(text);
+    ASSERT_TRUE(value);
+    for (std::size_t length = 0; length < 20; ++length)
+        EXPECT_EQ(value->asObject().at(std::string(length, 'k')), JsonValue(100 + static_cast<int>(length)));
+    EXPECT_EQ(value->find("kkkkkkkkkkkkkkkkkkkkk"), nullptr);
+}
+
 TEST(VelJsonParser, DepthLimit) {
     VelJsonParser parser;
     parser.setMaxDepth(512);

@@ -67,7 +67,8 @@ private:
     [[gnu::always_inline]] inline bool skipSeparator(char closing, const char* trailingCommaMessage);
     [[gnu::always_inline]] inline void skipWhitespace();
     [[gnu::always_inline]] inline void skipSpaceRun();
-    // Steps over eight-byte blocks of plain string bytes while whole blocks remain.
+    // Steps over eight-byte blocks of plain string bytes while whole blocks remain, and on
+    // to the first special byte of the block that holds one.
     [[gnu::always_inline]] inline void skipPlainBlocks();
     [[gnu::noinline]] bool fail(JsonErrorCode code, std::string description);
 

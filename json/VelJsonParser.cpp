@@ -411,7 +411,7 @@ bool VelJsonParser::scanNumber(JsonValue& out) {
     std::string_view text(start, static_cast<std::size_t>(c - start));
     if ((hugeExponent || text.size() >= detail::kShortText) && !detail::exponentInRange(text))
         return fail(JsonErrorCode::MalformedNumber, "Failed creating decimal instance");
-    out = JsonValue(JsonNumber(JsonNumber::Validated{}, text, canonical));
+    out = JsonValue(JsonNumber(JsonNumber::Validated{}, text, canonical, end_));
     return true;
 }
 

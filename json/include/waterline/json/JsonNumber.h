@@ -19,6 +19,7 @@
 // (up to 29 characters of text) are stored inline, without an allocation.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <optional>
@@ -92,6 +93,20 @@ private:
     // For text the parser has already checked against the grammar and the exponent
     // range, and found canonical or not on the way.
     JsonNumber(Validated, std::string_view text, bool canonical) : canonical_(canonical) { assign(text); }
+    // The same, for text inside a buffer readable up to `bufferEnd`: while the whole
+    // inline storage's width can be read from where the text starts, short text is copied
+    // with one fixed-width move rather than a variable one.
+    JsonNumber(Validated, std::string_view text, bool canonical, const char* bufferEnd)
+        : canonical_(canonical) {
+        constexpr std::size_t kWidth = sizeof storage_.inlineText;
+        const auto readable = static_cast<std::size_t>(bufferEnd - text.data());
+        if (text.size() <= kInlineCapacity && readable >= kWidth) {
+            std::memcpy(storage_.inlineText, text.data(), kWidth);
+            length_ = static_cast<std::uint8_t>(text.size());
+        } else {
+            assign(text);
+        }
+    }
     void assignText(std::string_view text);   // assign() and work out canonical_
 
     static constexpr std::size_t kInlineCapacity = 29;

@@ -266,11 +266,10 @@ bool VelJsonParser::scanMemberValue(std::size_t member) {
     return true;
 }
 
+// Scanned in place; on failure the partial text is dropped with the rest of the parse.
 bool VelJsonParser::scanStringValue(JsonValue& out) {
-    std::string text;
-    if (!scanRestOfString(text)) return false;
-    out = JsonValue(std::move(text));
-    return true;
+    out = JsonValue(std::string());
+    return scanRestOfString(out.asString());
 }
 
 void VelJsonParser::closeArray(std::size_t first, JsonValue& out) {

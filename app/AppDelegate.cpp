@@ -1,6 +1,7 @@
 #include <waterline/app/AppDelegate.h>
 
 #include <waterline/app/CameraCount.h>
+#include <waterline/capture/CameraDevices.h>
 #include <waterline/app/PhotoLibrary.h>
 #include <waterline/app/ScriptRunner.h>
 #include <waterline/app/ViewController.h>
@@ -54,6 +55,7 @@ bool AppDelegate::application(const LaunchOptions& launchOptions, std::string& e
     environment.defaults = m_defaults ? m_defaults.get() : &UserDefaults::standard();
     environment.picturesDirectory = launchOptions.photos.value_or(PhotoLibrary::defaultPicturesDirectory());
     environment.cameraCount = countVideoDevices(launchOptions.cameras);
+    environment.cameraDevices = std::make_shared<CameraDevices>(launchOptions.cameras);
     m_viewController = std::make_unique<ViewController>(m_window->window(), std::move(environment));
     m_viewController->viewDidLoad();
 

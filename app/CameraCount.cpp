@@ -1,12 +1,12 @@
 #include <waterline/app/CameraCount.h>
 
+#include <waterline/capture/CameraDevices.h>
+
 namespace waterline {
 
 int countVideoDevices(std::optional<int> requested)
 {
-    // Until the screen drives the capture layer, no camera is found unless one is asked
-    // for, so the camera button stays off and the album path is the way in.
-    return requested.value_or(0);
+    return static_cast<int>(CameraDevices(requested).list().size());
 }
 
 } // namespace waterline

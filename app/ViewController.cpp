@@ -52,6 +52,7 @@ ViewController::~ViewController()
         m_effect->cameradata.reset();
     }
     stopCapture();
+    _captureSession.reset(); // a frame still in flight finishes while the views exist
     m_albumpopoverController.reset();
     for (View* view : {static_cast<View*>(camecontrolview), topcontrolview, static_cast<View*>(_wateriamgeview),
                        static_cast<View*>(_displayiamgeview)}) {
@@ -294,53 +295,6 @@ void ViewController::alertView(AlertView& alert, int buttonIndex)
     case AlertRoute::Nothing:
         break;
     }
-}
-
-// Camera -------------------------------------------------------------------------------
-
-void ViewController::camerabtnclicked()
-{
-    camerabtn->setEnabled(false);
-    initCapture();
-}
-
-void ViewController::initCapture()
-{
-    flashbtn->setSelected(false);
-    flashbtn->setHidden(true);
-    camerabtn->setEnabled(false);
-    for (Slider* slider : {K1Slider, K2Slider, K3Slider, K4Slider})
-        slider->setHidden(false);
-    m_effect->cameraing = true;
-    camecontrolview->setHidden(false);
-    savebtn->setEnabled(true);
-    sharebtn->setEnabled(true);
-}
-
-void ViewController::changecamerabtnclicked()
-{
-    if (m_environment.cameraCount < 2)
-        return;
-    m_effect->cameraid = m_effect->cameraid == 0 ? 1 : 0;
-    initCapture();
-}
-
-void ViewController::flashbtnclicked()
-{
-    // The torch follows the selected state once the capture layer drives the device.
-    flashbtn->setSelected(!flashbtn->isSelected());
-}
-
-void ViewController::stopCapture()
-{
-    if (!m_effect || !m_effect->cameraing)
-        return;
-    m_effect->cameraing = false;
-    m_effect->newimg_camera = false;
-    if (camecontrolview)
-        camecontrolview->setHidden(true);
-    if (camerabtn)
-        camerabtn->setEnabled(true);
 }
 
 } // namespace waterline

@@ -12,6 +12,9 @@
 
 #include <waterline/app/AlertTexts.h>
 #include <waterline/app/PhotoLibrary.h>
+#include <waterline/capture/CameraDevices.h>
+#include <waterline/capture/CameraPipeline.h>
+#include <waterline/capture/CaptureSession.h>
 #include <waterline/effect/EffectScreen.h>
 #include <waterline/effect/EffectState.h>
 #include <waterline/effect/Picture.h>
@@ -53,6 +56,8 @@ public:
         UserDefaults* defaults = nullptr;           // the store the prompts remember answers in
         std::filesystem::path picturesDirectory;    // the photo library
         int cameraCount = 0;                        // what the camera check finds
+        // The cameras capture opens; empty: cameraCount synthetic cameras.
+        std::shared_ptr<const CameraDevices> cameraDevices;
         // Opens a link in the desktop's handler; empty: xdg-open.
         std::function<void(const std::string& url)> openURL;
     };
@@ -72,13 +77,14 @@ public:
     // Portrait (1) and upside-down portrait (2) only.
     static bool shouldAutorotateToInterfaceOrientation(int orientation);
 
-    // Camera. The capture session itself belongs to the capture layer, which wires
-    // these when it drives the screen.
+    // Camera (ViewControllerCamera.cpp): a capture session of the capture layer feeds
+    // the picture view; the album button stops it through stopCapture().
     void camerabtnclicked();
     void initCapture();
     void changecamerabtnclicked();
     void flashbtnclicked();
     void stopCapture();
+    CaptureSession* captureSession() const { return _captureSession.get(); }
 
     // Photo library.
     void albumbtnclicked();
@@ -151,6 +157,8 @@ private:
     void dismissPicker();
     void writeSavedPhoto(std::shared_ptr<Picture>);
     void sendMail(std::shared_ptr<Picture>);
+    std::unique_ptr<CameraDevice> openCamera(std::int32_t index) const;
+    void leaveCameraMode();
 
     Window& m_window;
     Environment m_environment;
@@ -184,6 +192,8 @@ private:
     // Cleared at teardown so late background results find nobody to deliver to.
     std::shared_ptr<bool> m_alive;
     std::unique_ptr<SerialQueue> m_background;
+    std::unique_ptr<CameraPipeline> m_cameraPipeline;
+    std::unique_ptr<CaptureSession> _captureSession;
 };
 
 } // namespace waterline

@@ -25,21 +25,6 @@ bool sameFrame(const PixelBuffer& a, const PixelBuffer& b)
     return std::memcmp(a.data(), b.data(), a.byteCount()) == 0;
 }
 
-TEST(SyntheticCamera, NamesAndLightsFollowTheIndex)
-{
-    struct Case {
-        int index;
-        const char* name;
-        bool lights;
-    };
-    for (auto [index, name, lights] : {Case{0, "CAM 0", false}, Case{1, "CAM 1", true}, Case{2, "CAM 2", false}}) {
-        SyntheticCamera camera(index);
-        EXPECT_EQ(camera.name(), name);
-        EXPECT_EQ(camera.hasTorch(), lights) << name;
-        EXPECT_EQ(camera.hasFlash(), lights) << name;
-    }
-}
-
 TEST(SyntheticCamera, SensorPositionIsTheInverseOfThePipelinesTurn)
 {
     struct Case {
@@ -97,15 +82,6 @@ TEST(SyntheticCamera, CamerasDifferAndTheTorchLightsOnlyTheCameraThatHasOne)
     EXPECT_EQ(back.torchMode(), TorchMode::Off);
     back.drawFrame(*backLit, 0);
     EXPECT_TRUE(sameFrame(*a, *backLit));
-}
-
-TEST(SyntheticCamera, LeavesAFrameOfTheWrongShapeAlone)
-{
-    SyntheticCamera camera(0);
-    auto small = PixelBuffer::create(PixelFormat::BGRA32Premultiplied, {320, 240});
-    camera.drawFrame(*small, 0);
-    for (std::size_t i = 0; i < small->byteCount(); ++i)
-        ASSERT_EQ(small->data()[i], 0);
 }
 
 } // namespace

@@ -33,6 +33,15 @@ public:
         at[piece.size() + 1] = '"';
         used_ += piece.size() + 2;
     }
+    // The piece between double quotes, followed by `after`.
+    void putQuoted(std::string_view piece, std::string_view after) {
+        char* at = room(piece.size() + after.size() + 2);
+        at[0] = '"';
+        copy(at + 1, piece);
+        at[piece.size() + 1] = '"';
+        copy(at + piece.size() + 2, after);
+        used_ += piece.size() + after.size() + 2;
+    }
     void putRepeated(char ch, std::size_t count) {
         std::memset(room(count), ch, count);
         used_ += count;

@@ -7,6 +7,9 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
+#include <cstdint>
+#include <cstring>
 #include <vector>
 
 namespace waterline {
@@ -40,6 +43,60 @@ void appendEscape(detail::TextBuffer& into, unsigned char ch) {
         into.put(std::string_view(unit, sizeof unit));
     }
     }
+}
+
+// The index of the first byte of `bytes` from `i` that is not plain ASCII (one to escape
+// or one of a multi-byte character), or `size` when there is none. Whole blocks are
+// checked eight bytes at a time; the lowest flag of a block is exact.
+[[gnu::always_inline]] inline std::size_t firstSpecialByte(const unsigned char* bytes,
+                                                           std::size_t i, std::size_t size) {
+    constexpr std::size_t kBlock = sizeof(std::uint64_t);
+    constexpr std::uint64_t kPlain = detail::kEachByte * 'a';
+    for (; size - i >= kBlock; i += kBlock)
+        if (std::uint64_t flags = detail::specialByteFlags(detail::loadBlock(bytes + i)))
+            return i + static_cast<std::size_t>(std::countr_zero(flags)) / 8;
+    if (size >= kBlock && i < size) {
+        // The tail in one block ending at the last byte. The bytes before `i` in it were
+        // dealt with already (an escaped byte among them would lend a borrow and flag its
+        // neighbour), so they are read as plain ones.
+        const std::size_t start = size - kBlock;
+        const std::uint64_t seen = (std::uint64_t{1} << (8 * (i - start))) - 1;
+        const std::uint64_t block = (detail::loadBlock(bytes + start) & ~seen) | (kPlain & seen);
+        const std::uint64_t flags = detail::specialByteFlags(block) >> (8 * (i - start));
+        return flags ? i + static_cast<std::size_t>(std::countr_zero(flags)) / 8 : size;
+    }
+    while (i < size && kByteClass[bytes[i]] == Plain) ++i;
+    return i;
+}
+
+constexpr std::size_t kBrokenUtf8 = SIZE_MAX;
+
+// The index after the run of multi-byte characters starting at `i`, or kBrokenUtf8 when
+// one of them is not well-formed. Two- and three-byte characters whose second byte may
+// take any continuation value (all but leads E0 and ED: most of the BMP, CJK included)
+// are checked with a mask over four bytes at once; the rest go the long way.
+std::size_t skipNonAscii(const unsigned char* bytes, std::size_t i, std::size_t size) {
+    while (i < size && bytes[i] >= 0x80) {
+        if (size - i >= 4) {
+            std::uint32_t word;
+            std::memcpy(&word, bytes + i, sizeof word);
+            if constexpr (std::endian::native == std::endian::little) {
+                const std::uint32_t lead = word & 0xFF;
+                if ((word & 0xC0C0F0) == 0x8080E0 && lead != 0xE0 && lead != 0xED) {
+                    i += 3;
+                    continue;
+                }
+                if ((word & 0xC0E0) == 0x80C0 && lead >= 0xC2) {
+                    i += 2;
+                    continue;
+                }
+            }
+        }
+        int length = detail::utf8Sequence(bytes + i, size - i);
+        if (length < 0) return kBrokenUtf8;
+        i += static_cast<std::size_t>(length);
+    }
+    return i;
 }
 
 // Order of the UTF-16 code units of two UTF-8 keys. Byte order gives code point order,
@@ -132,11 +189,16 @@ bool VelJsonWriter::appendDictionary(const JsonObject& object, detail::TextBuffe
     auto appendMember = [&](const JsonMember& member, bool first) {
         if (!first) into.put(',');
         if (indented) appendIndent(into);
-        if (!appendString(member.key, into)) {
+        // A plain key goes out with its separator in one piece.
+        const auto* keyBytes = reinterpret_cast<const unsigned char*>(member.key.data());
+        if (firstSpecialByte(keyBytes, 0, member.key.size()) == member.key.size()) {
+            into.putQuoted(member.key, separator);
+        } else if (appendString(member.key, into)) {
+            into.put(separator);
+        } else {
             addErrorWithCode(JsonErrorCode::UnsupportedValue, "JSON object key must be string");
             return false;
         }
-        into.put(separator);
         if (appendValue(member.value, into)) return true;
         addErrorWithCode(JsonErrorCode::UnsupportedValue, "Unsupported value for key " + member.key + " in object");
         return false;
@@ -163,8 +225,7 @@ bool VelJsonWriter::appendString(std::string_view text, detail::TextBuffer& into
     const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
     const std::size_t size = text.size();
     // Most strings (keys above all) are plain ASCII throughout and go out in one piece.
-    std::size_t i = detail::skipPlainAscii(bytes, 0, size);
-    while (i < size && kByteClass[bytes[i]] == Plain) ++i;
+    std::size_t i = firstSpecialByte(bytes, 0, size);
     if (i == size) {
         into.putQuoted(text);
         return true;
@@ -172,19 +233,15 @@ bool VelJsonWriter::appendString(std::string_view text, detail::TextBuffer& into
     into.put('"');
     std::size_t run = 0;
     while (i < size) {
-        ByteClass byteClass = kByteClass[bytes[i]];
-        if (byteClass == Plain) {
-            ++i;
-            i = detail::skipPlainAscii(bytes, i, size);
-        } else if (byteClass == NonAscii) {
-            int length = detail::utf8Sequence(bytes + i, size - i);
-            if (length < 0) return false;   // the caller says whether a value or a key
-            i += static_cast<std::size_t>(length);
+        if (bytes[i] >= 0x80) {
+            i = skipNonAscii(bytes, i, size);
+            if (i == kBrokenUtf8) return false;   // the caller says whether a value or a key
         } else {
             into.put(text.substr(run, i - run));
             appendEscape(into, bytes[i]);
             run = ++i;
         }
+        i = firstSpecialByte(bytes, i, size);
     }
     into.put(text.substr(run));
     into.put('"');

@@ -75,3 +75,45 @@ TEST(VelJsonWriter, InvalidUtf8IsRefusedWithAChainPerObject) {
     EXPECT_TRUE(writer.stringWithObject(JsonArray{"fine"}));
     EXPECT_FALSE(writer.errorTrace());
 }
+
+// Strings are checked a block at a time, with a final block that overlaps bytes already
+// seen, and characters four bytes at a time: each special piece is tried at every offset
+// of strings long and short, so it falls on every block position and near the end.
+TEST(VelJsonWriter, SpecialBytesAtEveryOffset) {
+    const struct {
+        std::string piece, written;   // written empty: the string is refused
+    } pieces[] = {
+        {"\"", "\\\""},
+        {"\n", "\\n"},
+        {"\x1f", "\\u001f"},
+        // A byte to escape lends a borrow to the next one in a block test.
+        {"\n ", "\\n "},
+        {"\"#", "\\\"#"},
+        {"\\]", "\\\\]"},
+        {"\xC3\xA9", "\xC3\xA9"},
+        {"\xE6\x97\xA5", "\xE6\x97\xA5"},
+        {"\xE0\xA0\x80", "\xE0\xA0\x80"},        // lowest three-byte character
+        {"\xED\x9F\xBF", "\xED\x9F\xBF"},        // last before the surrogates
+        {"\xF0\x9F\x98\x80", "\xF0\x9F\x98\x80"},
+        {"\xC1\xBF", ""},                        // overlong
+        {"\xE0\x9F\xBF", ""},                    // overlong
+        {"\xED\xA0\x80", ""},                    // surrogate
+        {"\xE6\x97", ""},                        // cut short
+        {"\xE6\x97\x41", ""},                    // a continuation missing
+        {"\xBF", ""},                            // stray continuation
+    };
+    VelJsonWriter writer;
+    for (const auto& p : pieces) {
+        for (std::size_t length : {0u, 5u, 9u, 23u}) {
+            for (std::size_t at = 0; at <= length; ++at) {
+                std::string text = std::string(length, 'a').insert(at, p.piece);
+                std::string written = std::string(length, 'a').insert(at, p.written);
+                SCOPED_TRACE(testing::PrintToString(text));
+                if (p.written.empty())
+                    EXPECT_FALSE(writer.stringWithFragment(text));
+                else
+                    EXPECT_EQ(writer.stringWithFragment(text), '"' + written + '"');
+            }
+        }
+    }
+}

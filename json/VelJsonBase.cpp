@@ -19,9 +19,10 @@ void VelJsonBase::addErrorWithCode(JsonErrorCode code, std::string description) 
 }
 
 void VelJsonBase::clearErrorTrace() {
+    // Announced even when the trace was absent already: observers hear of every
+    // clearing, so each call on an observed object announces at least once.
     {
         std::lock_guard lock(traceLock_);
-        if (!errorTrace_) return;   // already absent: nothing changes, nothing to announce
         errorTrace_.reset();
     }
     announce();

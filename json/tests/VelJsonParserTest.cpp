@@ -143,11 +143,38 @@ TEST(VelJsonParser, TraceRecordsChainToTheirPredecessor) {
     auto trace = parser.errorTrace();
     ASSERT_TRUE(trace);
     ASSERT_EQ(trace->size(), 3u);
-    EXPECT_EQ(announcements, 3);
+    EXPECT_EQ(announcements, 4);   // the clearing at the start, then each record
     EXPECT_EQ((*trace)[0]->underlying(), nullptr);
     EXPECT_EQ((*trace)[1]->underlying(), (*trace)[0]);
     EXPECT_EQ((*trace)[2]->underlying(), (*trace)[1]);
     EXPECT_EQ((*trace)[2]->domain(), "org.skaldrin.JSON.ErrorDomain");
+}
+
+// Every call clears the trace first, and that clearing is announced even when the
+// trace was absent, so an observer hears from every call.
+TEST(VelJsonParser, EveryClearingIsAnnounced) {
+    struct Case {
+        const char* text;
+        int announcements;
+    };
+    const Case cases[] = {
+        {"[1]", 1},        // clearing only
+        {"[1,]", 2},       // clearing, one record
+        {"[1, tru]", 3},   // clearing, two records
+        {"{}", 1},
+    };
+    VelJsonParser parser;
+    int announcements = 0;
+    parser.onPropertyChange = [&](std::string_view) { ++announcements; };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        announcements = 0;
+        (void)parser.fragmentWithString(c.text);
+        EXPECT_EQ(announcements, c.announcements);
+    }
+    announcements = 0;
+    parser.clearErrorTrace();
+    EXPECT_EQ(announcements, 1);
 }
 
 TEST(VelJsonParser, TextAfterNulIsNeverRead) {

@@ -26,8 +26,8 @@ public:
 
     std::optional<JsonErrorTrace> errorTrace() const;
 
-    // Told the property name ("errorTrace") after every change of the trace; empty:
-    // nobody observes.
+    // Told the property name ("errorTrace") after every record added, every clearing
+    // (even of an absent trace) and every replacement; empty: nobody observes.
     std::function<void(std::string_view property)> onPropertyChange;
 
     // Appends a record whose underlying error is the last one already in the trace.

@@ -36,8 +36,19 @@ void CameraPipeline::captureOutput(const PixelBuffer& frame)
     auto upright = uprightPicture(frame, m_state.cameraid);
     if (!upright)
         return;
-    performOnMainThread([&] { m_display(upright); }, true);
-    m_state.newimg_camera = true;
+    // Capture is stopped on the main thread, so checking there again keeps a frame that
+    // waited for it while capture stopped (album button, teardown) off the screen.
+    bool shown = false;
+    performOnMainThread(
+        [&] {
+            if (!m_state.cameraing)
+                return;
+            m_display(upright);
+            shown = true;
+        },
+        true);
+    if (shown)
+        m_state.newimg_camera = true;
 }
 
 } // namespace waterline

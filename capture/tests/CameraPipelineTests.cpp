@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <mutex>
 #include <thread>
 
@@ -119,6 +120,29 @@ TEST(CameraPipeline, FlagsThePictureOnlyAfterTheMainThreadHasShownIt)
     EXPECT_TRUE(onMainThread);
     EXPECT_FALSE(flaggedBeforeShown);
     EXPECT_TRUE(state.newimg_camera);
+}
+
+TEST(CameraPipeline, AFrameWaitingForTheMainThreadIsNotShownOnceCaptureStopped)
+{
+    EffectState state;
+    state.cameraing = true;
+    int displayed = 0;
+    CameraPipeline pipeline(state, [&](std::shared_ptr<Picture>) { ++displayed; });
+    auto frame = numberedFrame();
+    std::atomic<bool> returned{false};
+    std::thread queue([&] {
+        pipeline.captureOutput(*frame);
+        returned = true;
+    });
+    // The main thread is busy while the frame is turned and handed over; then it stops
+    // capture (the album button) before it gets round to the waiting hand-off.
+    std::this_thread::sleep_for(200ms);
+    state.cameraing = false;
+    state.newimg_camera = false;
+    ASSERT_TRUE(waitFor([&] { return returned.load(); }));
+    queue.join();
+    EXPECT_EQ(displayed, 0);
+    EXPECT_FALSE(state.newimg_camera);
 }
 
 // The whole path from a synthetic camera through the session to the display.

@@ -33,7 +33,8 @@ public:
     CameraPipeline(EffectState& state, Display display);
 
     // One frame (640 × 480, BGRA), on the capture queue. Ignored while `cameraing` is
-    // false. Blocks until the main thread has displayed the picture.
+    // false, and not shown when it turned false before the main thread took the picture.
+    // Blocks until the main thread has displayed (or dropped) the picture.
     void captureOutput(const PixelBuffer& frame);
 
     static PictureOrientation orientationFor(std::int32_t cameraid);

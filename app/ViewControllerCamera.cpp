@@ -90,9 +90,10 @@ void ViewController::changecamerabtnclicked()
 {
     if (m_environment.cameraCount < 2)
         return;
+    // The old camera's session is stopped and drained before the id flips: a frame it
+    // already queued reads the id to pick its turn, and must get its own camera's.
+    _captureSession.reset();
     m_effect->cameraid = m_effect->cameraid == 0 ? 1 : 0;
-    if (_captureSession)
-        _captureSession->stopRunning();
     initCapture();
 }
 

@@ -70,7 +70,7 @@ TEST(JsonNumber, ConversionsSayWhenTheValueDoesNotFit) {
     EXPECT_EQ(n("0e-400").toDouble(), 0.0);
     EXPECT_TRUE(n("3").isInteger());
     EXPECT_FALSE(n("3.25").isInteger());
-    EXPECT_THROW(JsonNumber(std::numeric_limits<double>::infinity()), std::invalid_argument);
+    EXPECT_THROW(JsonNumber{std::numeric_limits<double>::infinity()}, std::invalid_argument);
 }
 
 TEST(JsonNumber, LongTextMovesAndCopies) {

@@ -9,9 +9,11 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <ostream>
+#include <thread>
 
 namespace waterline {
 inline void PrintTo(RunLoopResult result, std::ostream* out)
@@ -69,6 +71,37 @@ struct Pipe {
         char c;
         [[maybe_unused]] auto n = ::read(readEnd, &c, 1);
     }
+};
+
+// A thread running its own run loop in the default mode until a source stops it (or
+// the guard timer does). `loop()` is ready once the constructor returns; the
+// destructor joins the thread.
+class WorkerRunLoop {
+public:
+    WorkerRunLoop()
+        : m_thread([this] {
+            RunLoop& loop = RunLoop::current();
+            auto guard = Timer::singleShot(std::chrono::seconds(static_cast<int>(kGuardSeconds)),
+                                           [&] { loop.stop(); }, loop);
+            m_loop = &loop;
+            loop.run();
+            guard->invalidate();
+        })
+    {
+        while (!m_loop.load())
+            std::this_thread::yield();
+    }
+    ~WorkerRunLoop() { join(); }
+    RunLoop& loop() const { return *m_loop.load(); }
+    void join()
+    {
+        if (m_thread.joinable())
+            m_thread.join();
+    }
+
+private:
+    std::atomic<RunLoop*> m_loop{nullptr};
+    std::thread m_thread;
 };
 
 inline double monotonicSeconds()

@@ -234,24 +234,15 @@ TEST(RunLoop, EachThreadHasItsOwnLoopAndMainIsShared)
 TEST(RunLoop, WorkerLoopServesSourcesAddedFromElsewhere)
 {
     Pipe pipe;
-    std::atomic<RunLoop*> workerLoop{nullptr};
     std::atomic<bool> readOnWorker{false};
-    std::thread worker([&] {
-        RunLoop& loop = RunLoop::current();
-        workerLoop = &loop;
-        auto guard = Timer::singleShot(10s, [&] { loop.stop(); }, loop);
-        loop.run();
-        guard->invalidate();
-    });
-    while (!workerLoop.load())
-        std::this_thread::yield();
+    WorkerRunLoop worker;
     auto readable = FdSource::create(pipe.readEnd, FdSource::Read);
-    readable->onReady = [&, loop = workerLoop.load()] {
+    readable->onReady = [&, loop = &worker.loop()] {
         pipe.take();
         readOnWorker = loop->isCurrent();
         loop->stop();
     };
-    workerLoop.load()->addSource(readable);
+    worker.loop().addSource(readable);
     pipe.put();
     worker.join();
     EXPECT_TRUE(readOnWorker);

@@ -77,18 +77,9 @@ TEST(Timer, DueTimerWaitsForARunOfItsMode)
 
 TEST(Timer, FiresOnTheThreadOfItsLoop)
 {
-    std::atomic<RunLoop*> workerLoop{nullptr};
     std::atomic<bool> firedOnWorker{false};
-    std::thread worker([&] {
-        RunLoop& loop = RunLoop::current();
-        workerLoop = &loop;
-        auto guard = Timer::singleShot(10s, [&] { loop.stop(); }, loop);
-        loop.run();
-        guard->invalidate();
-    });
-    while (!workerLoop.load())
-        std::this_thread::yield();
-    RunLoop* loop = workerLoop.load();
+    WorkerRunLoop worker;
+    RunLoop* loop = &worker.loop();
     Timer::singleShot(5ms, [&, loop] {
         firedOnWorker = loop->isCurrent() && !isMainThread();
         loop->stop();

@@ -6,7 +6,9 @@
 namespace waterline {
 
 Error::Error(PrivateTag, std::string domain, int code, Details details)
-    : m_domain(std::move(domain)), m_code(code), m_details(std::move(details))
+    : m_domain(std::move(domain))
+    , m_code(code)
+    , m_details(std::move(details))
 {
 }
 
@@ -22,12 +24,16 @@ ErrorPtr Error::create(std::string domain, int code, std::string localizedDescri
                           .underlyingError = std::move(underlyingError)});
 }
 
+std::string errnoText(int errnum)
+{
+    char buffer[256];
+    return ::strerror_r(errnum, buffer, sizeof buffer); // the GNU variant returns the text
+}
+
 ErrorPtr Error::fromErrno(int errnum, std::string localizedDescription)
 {
-    if (localizedDescription.empty()) {
-        char buffer[256];
-        localizedDescription = ::strerror_r(errnum, buffer, sizeof buffer); // the GNU variant returns the text
-    }
+    if (localizedDescription.empty())
+        localizedDescription = errnoText(errnum);
     return create(kPOSIXErrorDomain, errnum, std::move(localizedDescription));
 }
 

@@ -69,4 +69,7 @@ private:
     Details m_details;
 };
 
+// The system's text for an errno value ("No such file or directory"); safe on any thread.
+std::string errnoText(int errnum);
+
 } // namespace waterline

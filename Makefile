@@ -4,7 +4,7 @@ JOBS       ?= $(shell nproc)
 CMAKE_GEN  := -G Ninja
 CMAKE_ARGS ?=
 
-.PHONY: all deps configure build run test bench test-asan fuzz clean
+.PHONY: all deps configure build run test bench test-asan fuzz clean format format-check
 
 all: build
 
@@ -13,8 +13,9 @@ deps:
 
 # Configuring every time is cheap and picks up folders that appeared since the last run.
 configure: deps
-	@cmake -S . -B $(BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release $(CMAKE_ARGS) > $(BUILD).configure.log \
-	  || { cat $(BUILD).configure.log; exit 1; }
+	@mkdir -p $(BUILD)
+	@cmake -S . -B $(BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release $(CMAKE_ARGS) > $(BUILD)/configure.log \
+	  || { cat $(BUILD)/configure.log; exit 1; }
 
 build: configure
 	cmake --build $(BUILD) -j $(JOBS)
@@ -22,7 +23,7 @@ build: configure
 run: build
 	./$(BUILD)/bin/waterline $(ARGS)
 
-test: build
+test: build format-check
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 
 bench: deps
@@ -43,6 +44,15 @@ fuzz: deps
 	  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DWATERLINE_FOLDERS="foundation;base64;json;effect" $(CMAKE_ARGS)
 	cmake --build $(BUILD)/fuzz -j $(JOBS) --target \
 	  $$(ninja -C $(BUILD)/fuzz -t targets all | sed -n 's/^\(fuzz_[A-Za-z0-9_]*\): phony.*/\1/p' | sort -u)
+
+# The house dialect is .clang-format: `make format` applies it, `make test` checks it.
+SOURCES = $(shell git ls-files '*.cpp' '*.h' 2>/dev/null)
+
+format: deps
+	@clang-format -i $(SOURCES)
+
+format-check: deps
+	@clang-format --dry-run -Werror $(SOURCES) || { echo "Some files differ from .clang-format: run make format"; exit 1; }
 
 clean:
 	rm -rf $(BUILD)

@@ -21,8 +21,10 @@ bool DesktopMail::canSendMail()
 
 std::vector<std::string> DesktopMail::composeCommand(const std::filesystem::path& attachment)
 {
-    return {"xdg-email", "--utf8", "--subject", std::string(MailLink::kSubject), "--body",
-            std::string(MailLink::kBody), "--attach", attachment.string()};
+    return {"xdg-email", "--utf8",
+            "--subject", std::string(MailLink::kSubject),
+            "--body",    std::string(MailLink::kBody),
+            "--attach",  attachment.string()};
 }
 
 std::vector<std::string> DesktopMail::openLinkCommand(const std::string& link)
@@ -52,7 +54,8 @@ void removeStaleShareFolders(const std::filesystem::path& temporary)
 std::filesystem::path DesktopMail::writeAttachment(std::span<const std::uint8_t> jpeg, std::string& error)
 {
     removeStaleShareFolders(std::filesystem::temp_directory_path());
-    std::string folderTemplate = (std::filesystem::temp_directory_path() / (std::string(kShareFolderPrefix) + "XXXXXX")).string();
+    std::string folderTemplate
+        = (std::filesystem::temp_directory_path() / (std::string(kShareFolderPrefix) + "XXXXXX")).string();
     if (!::mkdtemp(folderTemplate.data())) {
         error = std::string("cannot make a folder for the attachment: ") + std::strerror(errno);
         return {};

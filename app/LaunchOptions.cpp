@@ -27,7 +27,9 @@ ParsedLaunchOptions parseLaunchOptions(const std::vector<std::string>& arguments
     if (camerasVariable && *camerasVariable) {
         options.cameras = parseCameraCount(camerasVariable);
         if (!options.cameras)
-            return {{}, "WATERLINE_CAMERAS must be a whole number from 0 to 8, not \"" + std::string(camerasVariable) + "\""};
+            return {{},
+                    "WATERLINE_CAMERAS must be a whole number from 0 to 8, not \"" + std::string(camerasVariable)
+                        + "\""};
     }
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         const std::string& flag = arguments[i];

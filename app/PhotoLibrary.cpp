@@ -23,8 +23,8 @@ std::filesystem::path homeDirectory()
 std::optional<std::filesystem::path> picturesDirectoryFromUserDirs()
 {
     const char* configHome = std::getenv("XDG_CONFIG_HOME");
-    std::filesystem::path config = configHome && *configHome ? std::filesystem::path(configHome)
-                                                             : homeDirectory() / ".config";
+    std::filesystem::path config
+        = configHome && *configHome ? std::filesystem::path(configHome) : homeDirectory() / ".config";
     std::ifstream file(config / "user-dirs.dirs");
     std::string line;
     constexpr std::string_view kKey = "XDG_PICTURES_DIR=\"";

@@ -30,8 +30,7 @@ std::vector<char*> argumentPointers(const std::vector<std::string>& argv)
 int waitForExit(pid_t pid)
 {
     int status = 0;
-    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {}
     return status;
 }
 

@@ -111,7 +111,8 @@ ParsedScript parseScript(std::string_view text)
     std::size_t start = 0;
     while (start <= text.size()) {
         std::size_t end = text.find('\n', start);
-        std::string_view line = text.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start);
+        std::string_view line
+            = text.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start);
         start = end == std::string_view::npos ? text.size() + 1 : end + 1;
         ++lineNumber;
         if (auto comment = line.find('#'); comment != std::string_view::npos)

@@ -114,7 +114,8 @@ void ViewController::buildViews()
     sharebtn = &makeButton(*topcontrolview, ScreenPictures::kShare, [this] { sharebtnclicked(); });
 
     camecontrolview = &root.add<View>(ScreenLayout::kCameraControlFrame);
-    changecamerabtn = &makeButton(*camecontrolview, ScreenPictures::kChangeCamera, [this] { changecamerabtnclicked(); });
+    changecamerabtn
+        = &makeButton(*camecontrolview, ScreenPictures::kChangeCamera, [this] { changecamerabtnclicked(); });
     changecamerabtn->setFrame(ScreenLayout::kChangeCameraButtonFrame);
     flashbtn = &makeButton(*camecontrolview, ScreenPictures::kFlashOff, [this] { flashbtnclicked(); });
     if (auto lit = Picture::named(ScreenPictures::kFlashOn))

@@ -41,8 +41,8 @@ SizeF thumbnailSize(SizeF photo)
 
 std::shared_ptr<const PixelBuffer> decodeThumbnail(const std::filesystem::path& path)
 {
-    auto decoded = PictureFile::read(path, {.coverSize = Size{static_cast<int>(PhotoPicker::kCellSize),
-                                                              static_cast<int>(PhotoPicker::kCellSize)}});
+    auto decoded = PictureFile::read(
+        path, {.coverSize = Size{static_cast<int>(PhotoPicker::kCellSize), static_cast<int>(PhotoPicker::kCellSize)}});
     if (!decoded || !decoded.value)
         return nullptr;
     auto thumbnail = fixOrientation(*decoded.value, thumbnailSize(decoded.value->size()));

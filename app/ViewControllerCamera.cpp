@@ -57,7 +57,8 @@ void ViewController::initCapture()
                 m_frameChain->loadnewimage_camera();
         });
     auto session = std::make_unique<CaptureSession>(
-        std::move(camera), [pipeline = m_cameraPipeline.get()](const PixelBuffer& frame) { pipeline->captureOutput(frame); });
+        std::move(camera),
+        [pipeline = m_cameraPipeline.get()](const PixelBuffer& frame) { pipeline->captureOutput(frame); });
     std::weak_ptr<bool> alive = m_alive;
     session->onDeviceEnded = [this, alive](const std::string&) {
         performOnMainThread(

@@ -65,10 +65,8 @@ constexpr std::array<bool, 256> makeWhitespace()
 
 } // namespace
 
-constexpr Alphabet kStandardAlphabet =
-    makeAlphabet("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/");
-constexpr Alphabet kWebSafeAlphabet =
-    makeAlphabet("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-_");
+constexpr Alphabet kStandardAlphabet = makeAlphabet("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/");
+constexpr Alphabet kWebSafeAlphabet = makeAlphabet("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-_");
 constexpr std::array<bool, 256> kWhitespace = makeWhitespace();
 
 } // namespace waterline

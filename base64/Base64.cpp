@@ -1,7 +1,7 @@
 // Every public operation is a thin front for one of four operations: an allocating
 // encoder and decoder, and the encoding and decoding cores they run. The cores take
 // the alphabet as an argument, so the standard and web-safe operations share them.
-#include "waterline/base64/Base64.h"
+#include <waterline/base64/Base64.h>
 
 #include "Alphabet.h"
 #include "BlockCodec.h"
@@ -74,7 +74,7 @@ std::size_t baseDecode(const std::uint8_t* src, std::size_t srcLen, std::uint8_t
 }
 
 // The allocating encoder, writing straight into the container it returns.
-template<typename Container>
+template <typename Container>
 std::optional<Container> baseEncode(Base64::Bytes bytes, const Alphabet& charset, bool padded)
 {
     Container encoded(encodedLength(bytes.size(), padded), '\0');
@@ -88,8 +88,8 @@ std::optional<Container> baseEncode(Base64::Bytes bytes, const Alphabet& charset
 std::optional<Base64::Data> baseDecode(Base64::Bytes bytes, const Alphabet& charset, bool requirePadding)
 {
     Base64::Data decoded(decodedLengthBound(bytes.size()));
-    const std::size_t written =
-        baseDecode(bytes.data(), bytes.size(), decoded.data(), decoded.size(), charset, requirePadding);
+    const std::size_t written
+        = baseDecode(bytes.data(), bytes.size(), decoded.data(), decoded.size(), charset, requirePadding);
     if (written == 0)
         return std::nullopt;
     decoded.resize(written);
@@ -99,8 +99,8 @@ std::optional<Base64::Data> baseDecode(Base64::Bytes bytes, const Alphabet& char
 // Strings are taken as ASCII: any other character makes the text undecodable.
 std::optional<Base64::Bytes> asciiBytes(std::string_view string)
 {
-    const bool ascii = std::all_of(string.begin(), string.end(),
-                                   [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    const bool ascii
+        = std::all_of(string.begin(), string.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
     if (!ascii)
         return std::nullopt;
     return Base64::Bytes(reinterpret_cast<const std::uint8_t*>(string.data()), string.size());

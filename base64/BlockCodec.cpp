@@ -9,8 +9,8 @@ std::size_t encodeGroupsScalar(const std::uint8_t* src, std::size_t length, std:
     const char* chars = alphabet.chars.data();
     std::size_t consumed = 0;
     for (; length - consumed >= 3; consumed += 3, dest += 4) {
-        const std::uint32_t group = std::uint32_t{src[consumed]} << 16 |
-                                    std::uint32_t{src[consumed + 1]} << 8 | src[consumed + 2];
+        const std::uint32_t group
+            = std::uint32_t{src[consumed]} << 16 | std::uint32_t{src[consumed + 1]} << 8 | src[consumed + 2];
         dest[0] = chars[group >> 18];
         dest[1] = chars[(group >> 12) & 0x3F];
         dest[2] = chars[(group >> 6) & 0x3F];
@@ -19,8 +19,8 @@ std::size_t encodeGroupsScalar(const std::uint8_t* src, std::size_t length, std:
     return consumed;
 }
 
-BlockDecodeResult decodeGroupsScalar(const std::uint8_t* src, std::size_t length, std::uint8_t* dest,
-                                     std::size_t room, const Alphabet& alphabet)
+BlockDecodeResult decodeGroupsScalar(const std::uint8_t* src, std::size_t length, std::uint8_t* dest, std::size_t room,
+                                     const Alphabet& alphabet)
 {
     const std::uint8_t* table = alphabet.decode.data();
     BlockDecodeResult result;
@@ -51,9 +51,12 @@ const BlockCodec& blockCodecFor(SimdLevel level)
     static const BlockCodec ssse3{encodeBlocksSsse3, decodeBlocksSsse3};
     static const BlockCodec avx2{encodeBlocksAvx2, decodeBlocksAvx2};
     switch (level) {
-    case SimdLevel::AVX2: return avx2;
-    case SimdLevel::SSSE3: return ssse3;
-    case SimdLevel::Scalar: break;
+    case SimdLevel::AVX2:
+        return avx2;
+    case SimdLevel::SSSE3:
+        return ssse3;
+    case SimdLevel::Scalar:
+        break;
     }
 #else
     (void)level;

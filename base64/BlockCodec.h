@@ -29,12 +29,11 @@ struct BlockCodec {
     // Encodes whole three-byte groups from the front of `src`, as many as the level
     // handles in blocks; returns the number of bytes consumed. `dest` has room for the
     // four characters of every group.
-    std::size_t (*encode)(const std::uint8_t* src, std::size_t length, std::uint8_t* dest,
-                          const Alphabet& alphabet);
+    std::size_t (*encode)(const std::uint8_t* src, std::size_t length, std::uint8_t* dest, const Alphabet& alphabet);
     // Decodes from the start of a group. `room` is the space left in `dest`; the vector
     // versions write a few bytes beyond the decoded ones, never beyond `room`.
-    BlockDecodeResult (*decode)(const std::uint8_t* src, std::size_t length, std::uint8_t* dest,
-                                std::size_t room, const Alphabet& alphabet);
+    BlockDecodeResult (*decode)(const std::uint8_t* src, std::size_t length, std::uint8_t* dest, std::size_t room,
+                                const Alphabet& alphabet);
 };
 
 const BlockCodec& blockCodecFor(SimdLevel level);
@@ -42,8 +41,8 @@ const BlockCodec& blockCodecFor(SimdLevel level);
 // The scalar versions, also used by the vector ones for what is left after their blocks.
 std::size_t encodeGroupsScalar(const std::uint8_t* src, std::size_t length, std::uint8_t* dest,
                                const Alphabet& alphabet);
-BlockDecodeResult decodeGroupsScalar(const std::uint8_t* src, std::size_t length, std::uint8_t* dest,
-                                     std::size_t room, const Alphabet& alphabet);
+BlockDecodeResult decodeGroupsScalar(const std::uint8_t* src, std::size_t length, std::uint8_t* dest, std::size_t room,
+                                     const Alphabet& alphabet);
 
 #if defined(__x86_64__) || defined(__i386__)
 std::size_t encodeBlocksSsse3(const std::uint8_t*, std::size_t, std::uint8_t*, const Alphabet&);

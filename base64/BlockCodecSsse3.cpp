@@ -30,25 +30,22 @@ __attribute__((target("ssse3"))) inline __m128i select(__m128i mask, __m128i cho
 } // namespace
 
 __attribute__((target("ssse3"))) std::size_t encodeBlocksSsse3(const std::uint8_t* src, std::size_t length,
-                                                                std::uint8_t* dest, const Alphabet& alphabet)
+                                                               std::uint8_t* dest, const Alphabet& alphabet)
 {
     const __m128i spread = _mm_setr_epi8(1, 0, 2, 1, 4, 3, 5, 4, 7, 6, 8, 7, 10, 9, 11, 10);
     // Offset from index to character: 26-51 at slot 0, 52-61 at slots 1-10, 62 and
     // 63 at slots 11 and 12, 0-25 at slot 13.
-    const __m128i offsets = _mm_setr_epi8('a' - 26, '0' - 52, '0' - 52, '0' - 52, '0' - 52, '0' - 52,
-                                          '0' - 52, '0' - 52, '0' - 52, '0' - 52, '0' - 52,
-                                          static_cast<char>(alphabet.char62() - 62),
-                                          static_cast<char>(alphabet.char63() - 63), 'A', 0, 0);
+    const __m128i offsets = _mm_setr_epi8(
+        'a' - 26, '0' - 52, '0' - 52, '0' - 52, '0' - 52, '0' - 52, '0' - 52, '0' - 52, '0' - 52, '0' - 52, '0' - 52,
+        static_cast<char>(alphabet.char62() - 62), static_cast<char>(alphabet.char63() - 63), 'A', 0, 0);
     std::size_t consumed = 0;
     std::uint8_t* out = dest;
     // Each step loads 16 bytes and uses 12.
     for (; length - consumed >= 16; consumed += 12, out += 16) {
         __m128i in = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + consumed));
         in = _mm_shuffle_epi8(in, spread);
-        const __m128i high = _mm_mulhi_epu16(_mm_and_si128(in, _mm_set1_epi32(0x0FC0FC00)),
-                                             _mm_set1_epi32(0x04000040));
-        const __m128i low = _mm_mullo_epi16(_mm_and_si128(in, _mm_set1_epi32(0x003F03F0)),
-                                            _mm_set1_epi32(0x01000010));
+        const __m128i high = _mm_mulhi_epu16(_mm_and_si128(in, _mm_set1_epi32(0x0FC0FC00)), _mm_set1_epi32(0x04000040));
+        const __m128i low = _mm_mullo_epi16(_mm_and_si128(in, _mm_set1_epi32(0x003F03F0)), _mm_set1_epi32(0x01000010));
         const __m128i indices = _mm_or_si128(high, low);
         __m128i slots = _mm_subs_epu8(indices, _mm_set1_epi8(51));
         slots = _mm_or_si128(slots, _mm_and_si128(_mm_cmpgt_epi8(_mm_set1_epi8(26), indices), _mm_set1_epi8(13)));
@@ -59,8 +56,8 @@ __attribute__((target("ssse3"))) std::size_t encodeBlocksSsse3(const std::uint8_
 }
 
 __attribute__((target("ssse3"))) BlockDecodeResult decodeBlocksSsse3(const std::uint8_t* src, std::size_t length,
-                                                                      std::uint8_t* dest, std::size_t room,
-                                                                      const Alphabet& alphabet)
+                                                                     std::uint8_t* dest, std::size_t room,
+                                                                     const Alphabet& alphabet)
 {
     const __m128i char62 = _mm_set1_epi8(alphabet.char62());
     const __m128i char63 = _mm_set1_epi8(alphabet.char63());
@@ -89,7 +86,8 @@ __attribute__((target("ssse3"))) BlockDecodeResult decodeBlocksSsse3(const std::
         const __m128i groups = _mm_madd_epi16(pairs, _mm_set1_epi32(0x00011000));
         _mm_storeu_si128(reinterpret_cast<__m128i*>(dest + written), _mm_shuffle_epi8(groups, pack));
     }
-    BlockDecodeResult tail = decodeGroupsScalar(src + consumed, length - consumed, dest + written, room - written, alphabet);
+    BlockDecodeResult tail
+        = decodeGroupsScalar(src + consumed, length - consumed, dest + written, room - written, alphabet);
     tail.consumed += consumed;
     tail.written += written;
     return tail;

@@ -10,12 +10,19 @@ std::size_t DecodeMachine::run(const std::uint8_t* src, std::size_t length, std:
     const std::uint8_t* end = src + length;
     std::size_t written = 0;
     while (p < end) {
-        switch (phase_) {
-        case Phase::Data: p = runData(p, end, dest, room, written); break;
-        case Phase::SecondPad: p = runSecondPad(p, end); break;
-        case Phase::AfterPad: p = runAfterPad(p, end); break;
+        switch (m_phase) {
+        case Phase::Data:
+            p = runData(p, end, dest, room, written);
+            break;
+        case Phase::SecondPad:
+            p = runSecondPad(p, end);
+            break;
+        case Phase::AfterPad:
+            p = runAfterPad(p, end);
+            break;
         case Phase::Ended:
-        case Phase::Failed: return written;
+        case Phase::Failed:
+            return written;
         }
     }
     return written;
@@ -25,14 +32,14 @@ std::size_t DecodeMachine::run(const std::uint8_t* src, std::size_t length, std:
 const std::uint8_t* DecodeMachine::runData(const std::uint8_t* p, const std::uint8_t* end, std::uint8_t* dest,
                                            std::size_t room, std::size_t& written)
 {
-    const std::uint8_t* table = alphabet_.decode.data();
+    const std::uint8_t* table = m_alphabet.decode.data();
     const BlockCodec& blocks = blockCodecFor(activeSimdLevel());
     // Where to try whole blocks again after a block held another byte: past that byte.
     const std::uint8_t* blocksFrom = p;
     while (p < end) {
-        if (group_ == 0 && p >= blocksFrom) {
-            const BlockDecodeResult done = blocks.decode(p, static_cast<std::size_t>(end - p), dest + written,
-                                                         room - written, alphabet_);
+        if (m_group == 0 && p >= blocksFrom) {
+            const BlockDecodeResult done
+                = blocks.decode(p, static_cast<std::size_t>(end - p), dest + written, room - written, m_alphabet);
             p += done.consumed;
             written += done.written;
             blocksFrom = done.stoppedAtBadByte ? p + done.badOffset + 1 : end;
@@ -52,27 +59,27 @@ const std::uint8_t* DecodeMachine::runData(const std::uint8_t* p, const std::uin
                 takePad();
                 return p;
             }
-            phase_ = Phase::Failed;
+            m_phase = Phase::Failed;
             return p;
         }
-        switch (group_) {
+        switch (m_group) {
         case 0:
-            pending_ = static_cast<std::uint8_t>(value << 2);
+            m_pending = static_cast<std::uint8_t>(value << 2);
             break;
         case 1:
-            dest[written++] = static_cast<std::uint8_t>(pending_ | value >> 4);
-            pending_ = static_cast<std::uint8_t>((value & 0x0F) << 4);
+            dest[written++] = static_cast<std::uint8_t>(m_pending | value >> 4);
+            m_pending = static_cast<std::uint8_t>((value & 0x0F) << 4);
             break;
         case 2:
-            dest[written++] = static_cast<std::uint8_t>(pending_ | value >> 2);
-            pending_ = static_cast<std::uint8_t>((value & 0x03) << 6);
+            dest[written++] = static_cast<std::uint8_t>(m_pending | value >> 2);
+            m_pending = static_cast<std::uint8_t>((value & 0x03) << 6);
             break;
         case 3:
-            dest[written++] = static_cast<std::uint8_t>(pending_ | value);
-            pending_ = 0;
+            dest[written++] = static_cast<std::uint8_t>(m_pending | value);
+            m_pending = 0;
             break;
         }
-        group_ = (group_ + 1) & 3;
+        m_group = (m_group + 1) & 3;
     }
     return p;
 }
@@ -81,10 +88,10 @@ const std::uint8_t* DecodeMachine::runData(const std::uint8_t* p, const std::uin
 // characters a second '=' must follow, after three the text is complete.
 void DecodeMachine::takePad()
 {
-    if (group_ < 2)
-        phase_ = Phase::Failed;
+    if (m_group < 2)
+        m_phase = Phase::Failed;
     else
-        phase_ = group_ == 2 ? Phase::SecondPad : Phase::AfterPad;
+        m_phase = m_group == 2 ? Phase::SecondPad : Phase::AfterPad;
 }
 
 const std::uint8_t* DecodeMachine::runSecondPad(const std::uint8_t* p, const std::uint8_t* end)
@@ -93,7 +100,7 @@ const std::uint8_t* DecodeMachine::runSecondPad(const std::uint8_t* p, const std
         const std::uint8_t byte = *p++;
         if (kWhitespace[byte])
             continue;
-        phase_ = byte == kPad ? Phase::AfterPad : Phase::Failed;
+        m_phase = byte == kPad ? Phase::AfterPad : Phase::Failed;
         return p;
     }
     return p;
@@ -108,7 +115,7 @@ const std::uint8_t* DecodeMachine::runAfterPad(const std::uint8_t* p, const std:
         if (byte == 0)
             endAfterPad();
         else
-            phase_ = Phase::Failed;
+            m_phase = Phase::Failed;
         return p;
     }
     return p;
@@ -119,25 +126,32 @@ const std::uint8_t* DecodeMachine::runAfterPad(const std::uint8_t* p, const std:
 // character must not carry set bits beyond the decoded bytes.
 void DecodeMachine::endData()
 {
-    const bool groupAllowed = requirePadding_ ? group_ == 0 : group_ != 1;
-    phase_ = groupAllowed && pending_ == 0 ? Phase::Ended : Phase::Failed;
+    const bool groupAllowed = m_requirePadding ? m_group == 0 : m_group != 1;
+    m_phase = groupAllowed && m_pending == 0 ? Phase::Ended : Phase::Failed;
 }
 
 void DecodeMachine::endAfterPad()
 {
-    phase_ = pending_ == 0 ? Phase::Ended : Phase::Failed;
+    m_phase = m_pending == 0 ? Phase::Ended : Phase::Failed;
 }
 
 bool DecodeMachine::finish()
 {
-    switch (phase_) {
-    case Phase::Data: endData(); break;
-    case Phase::SecondPad: phase_ = Phase::Failed; break;
-    case Phase::AfterPad: endAfterPad(); break;
+    switch (m_phase) {
+    case Phase::Data:
+        endData();
+        break;
+    case Phase::SecondPad:
+        m_phase = Phase::Failed;
+        break;
+    case Phase::AfterPad:
+        endAfterPad();
+        break;
     case Phase::Ended:
-    case Phase::Failed: break;
+    case Phase::Failed:
+        break;
     }
-    return phase_ == Phase::Ended;
+    return m_phase == Phase::Ended;
 }
 
 } // namespace waterline

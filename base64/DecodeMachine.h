@@ -19,7 +19,10 @@ namespace waterline {
 class DecodeMachine {
 public:
     DecodeMachine(const Alphabet& alphabet, bool requirePadding)
-        : alphabet_(alphabet), requirePadding_(requirePadding) {}
+        : m_alphabet(alphabet)
+        , m_requirePadding(requirePadding)
+    {
+    }
 
     // Space that run() may need for a piece of `length` characters.
     static std::size_t roomFor(std::size_t length) { return length / 4 * 3 + 3; }
@@ -31,25 +34,25 @@ public:
     // The input has ended: true if it was complete and valid.
     bool finish();
 
-    bool failed() const { return phase_ == Phase::Failed; }
-    bool ended() const { return phase_ == Phase::Ended; }
+    bool failed() const { return m_phase == Phase::Failed; }
+    bool ended() const { return m_phase == Phase::Ended; }
 
 private:
     enum class Phase : std::uint8_t { Data, SecondPad, AfterPad, Ended, Failed };
 
-    const std::uint8_t* runData(const std::uint8_t* p, const std::uint8_t* end, std::uint8_t* dest,
-                                std::size_t room, std::size_t& written);
+    const std::uint8_t* runData(const std::uint8_t* p, const std::uint8_t* end, std::uint8_t* dest, std::size_t room,
+                                std::size_t& written);
     const std::uint8_t* runSecondPad(const std::uint8_t* p, const std::uint8_t* end);
     const std::uint8_t* runAfterPad(const std::uint8_t* p, const std::uint8_t* end);
     void takePad();
     void endData();
     void endAfterPad();
 
-    const Alphabet& alphabet_;
-    bool requirePadding_;
-    Phase phase_ = Phase::Data;
-    std::uint8_t group_ = 0;   // position in the four-character group
-    std::uint8_t pending_ = 0; // decoded bits of the byte not yet complete, high bits first
+    const Alphabet& m_alphabet;
+    bool m_requirePadding;
+    Phase m_phase = Phase::Data;
+    std::uint8_t m_group = 0;   // position in the four-character group
+    std::uint8_t m_pending = 0; // decoded bits of the byte not yet complete, high bits first
 };
 
 } // namespace waterline

@@ -30,9 +30,12 @@ std::atomic<SimdLevel>& activeLevel()
 std::string_view toString(SimdLevel level)
 {
     switch (level) {
-    case SimdLevel::Scalar: return "scalar";
-    case SimdLevel::SSSE3: return "SSSE3";
-    case SimdLevel::AVX2: return "AVX2";
+    case SimdLevel::Scalar:
+        return "scalar";
+    case SimdLevel::SSSE3:
+        return "SSSE3";
+    case SimdLevel::AVX2:
+        return "AVX2";
     }
     return "?";
 }

@@ -21,8 +21,8 @@ std::shared_ptr<Picture> CameraPipeline::uprightPicture(const PixelBuffer& frame
     // A view of the frame's own memory: the frame outlives this call, and fixOrientation
     // makes the one copy the picture needs.
     auto* bytes = reinterpret_cast<std::byte*>(const_cast<std::uint8_t*>(frame.data()));
-    std::shared_ptr<const PixelBuffer> raster =
-        PixelBuffer::wrap(frame.format(), frame.size(), frame.stride(), {bytes, frame.byteCount()});
+    std::shared_ptr<const PixelBuffer> raster
+        = PixelBuffer::wrap(frame.format(), frame.size(), frame.stride(), {bytes, frame.byteCount()});
     auto picture = Picture::create(raster, orientationFor(cameraid));
     if (!picture)
         return nullptr;

@@ -57,7 +57,8 @@ V4L2FrameFormat fromV4L2(const v4l2_format& v4l2)
 {
     return {v4l2.fmt.pix.pixelformat,
             {static_cast<int>(v4l2.fmt.pix.width), static_cast<int>(v4l2.fmt.pix.height)},
-            v4l2.fmt.pix.bytesperline, v4l2.fmt.pix.sizeimage};
+            v4l2.fmt.pix.bytesperline,
+            v4l2.fmt.pix.sizeimage};
 }
 
 V4L2FrameFormat packedFormat(Size size)
@@ -117,9 +118,9 @@ bool FrameConverter::convert(const V4L2FrameFormat& source, std::span<const std:
     auto packedV4L2 = toV4L2(packed);
     // libv4lconvert does not write to the source, it only lacks the const.
     auto* sourceBytes = const_cast<std::uint8_t*>(bytes.data());
-    int written = v4lconvert_convert(m_converter, &sourceFormat, &packedV4L2, sourceBytes,
-                                     static_cast<int>(bytes.size()), m_packed.data(),
-                                     static_cast<int>(m_packed.size()));
+    int written
+        = v4lconvert_convert(m_converter, &sourceFormat, &packedV4L2, sourceBytes, static_cast<int>(bytes.size()),
+                             m_packed.data(), static_cast<int>(m_packed.size()));
     if (written < 0) {
         m_lastError = v4lconvert_get_error_message(m_converter);
         return false;
@@ -138,7 +139,8 @@ void FrameConverter::expandToBGRA(Size decodedSize, PixelBuffer& frame) const
     const auto packedStride = static_cast<std::size_t>(decodedSize.width) * kPackedBytesPerPixel;
     const bool sameSize = decodedSize == frame.size();
     for (int y = 0; y < frame.height(); ++y) {
-        int sourceRow = sameSize ? y : static_cast<int>(static_cast<std::int64_t>(y) * decodedSize.height / frame.height());
+        int sourceRow
+            = sameSize ? y : static_cast<int>(static_cast<std::int64_t>(y) * decodedSize.height / frame.height());
         const std::uint8_t* in = m_packed.data() + static_cast<std::size_t>(sourceRow) * packedStride;
         std::uint8_t* out = frame.row(y);
         if (sameSize) {
@@ -151,7 +153,8 @@ void FrameConverter::expandToBGRA(Size decodedSize, PixelBuffer& frame) const
             continue;
         }
         for (int x = 0; x < frame.width(); ++x, out += 4) {
-            auto sourceColumn = static_cast<std::size_t>(static_cast<std::int64_t>(x) * decodedSize.width / frame.width());
+            auto sourceColumn
+                = static_cast<std::size_t>(static_cast<std::int64_t>(x) * decodedSize.width / frame.width());
             const std::uint8_t* pixel = in + sourceColumn * kPackedBytesPerPixel;
             out[0] = pixel[0];
             out[1] = pixel[1];

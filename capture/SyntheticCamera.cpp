@@ -10,8 +10,8 @@ namespace waterline {
 
 namespace {
 
-constexpr int kUprightWidth = kCameraFrameSize.height;  // 480
-constexpr int kUprightHeight = kCameraFrameSize.width;  // 640
+constexpr int kUprightWidth = kCameraFrameSize.height; // 480
+constexpr int kUprightHeight = kCameraFrameSize.width; // 640
 
 struct Colour {
     std::uint8_t red, green, blue;
@@ -59,8 +59,8 @@ public:
     }
 
     // An upward arrow: a triangle head over a shaft, centred on `centreX`.
-    void drawArrow(int centreX, int top, int headHeight, int headWidth, int shaftWidth,
-                   int shaftHeight, std::uint32_t word)
+    void drawArrow(int centreX, int top, int headHeight, int headWidth, int shaftWidth, int shaftHeight,
+                   std::uint32_t word)
     {
         for (int row = 0; row < headHeight; ++row) {
             int half = (headWidth / 2) * (row + 1) / headHeight;
@@ -122,8 +122,7 @@ SyntheticCamera::SyntheticCamera(int index, double framesPerSecond)
     : m_index(index)
     , m_name("CAM " + std::to_string(index))
     , m_hasLights(index == 1)
-    , m_period(std::chrono::nanoseconds(
-          static_cast<std::int64_t>(1e9 / std::max(framesPerSecond, 0.1))))
+    , m_period(std::chrono::nanoseconds(static_cast<std::int64_t>(1e9 / std::max(framesPerSecond, 0.1))))
 {
     m_background = composeBackground(false);
     if (m_hasLights)
@@ -146,9 +145,8 @@ std::vector<std::uint32_t> SyntheticCamera::composeBackground(bool lit) const
     if (lit)
         top = lighten(top);
     for (int y = 0; y < kUprightHeight; ++y) {
-        auto shade = [&](std::uint8_t v) {
-            return static_cast<std::uint8_t>(v * (kUprightHeight - y / 2) / kUprightHeight);
-        };
+        auto shade
+            = [&](std::uint8_t v) { return static_cast<std::uint8_t>(v * (kUprightHeight - y / 2) / kUprightHeight); };
         canvas.fillRect(0, y, kUprightWidth, 1, bgraWord({shade(top.red), shade(top.green), shade(top.blue)}));
     }
 
@@ -156,8 +154,8 @@ std::vector<std::uint32_t> SyntheticCamera::composeBackground(bool lit) const
     canvas.fillRect(0, 0, kMarkerSize, kMarkerSize, bgraWord({255, 0, 0}));
     canvas.fillRect(kUprightWidth - kMarkerSize, 0, kMarkerSize, kMarkerSize, bgraWord({0, 255, 0}));
     canvas.fillRect(0, kUprightHeight - kMarkerSize, kMarkerSize, kMarkerSize, bgraWord({255, 255, 0}));
-    canvas.fillRect(kUprightWidth - kMarkerSize, kUprightHeight - kMarkerSize, kMarkerSize,
-                    kMarkerSize, bgraWord({255, 0, 255}));
+    canvas.fillRect(kUprightWidth - kMarkerSize, kUprightHeight - kMarkerSize, kMarkerSize, kMarkerSize,
+                    bgraWord({255, 0, 255}));
 
     // Below the top 128 rows, which the screen's layout lifts above its top edge at the
     // full reflection height.

@@ -163,7 +163,8 @@ bool V4L2Camera::configureStream(std::string& error)
     }
     m_nativeFormat = {format.fmt.pix.pixelformat,
                       {static_cast<int>(format.fmt.pix.width), static_cast<int>(format.fmt.pix.height)},
-                      format.fmt.pix.bytesperline, format.fmt.pix.sizeimage};
+                      format.fmt.pix.bytesperline,
+                      format.fmt.pix.sizeimage};
 
     // Many drivers cannot slow down; the session's cap holds either way.
     v4l2_streamparm rate{};

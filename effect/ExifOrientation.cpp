@@ -7,15 +7,24 @@ namespace waterline {
 std::optional<PictureOrientation> orientationForExifValue(int exifValue)
 {
     switch (exifValue) {
-    case 1: return PictureOrientation::Up;
-    case 3: return PictureOrientation::Down;
-    case 8: return PictureOrientation::Left;
-    case 6: return PictureOrientation::Right;
-    case 2: return PictureOrientation::UpMirrored;
-    case 4: return PictureOrientation::DownMirrored;
-    case 5: return PictureOrientation::LeftMirrored;
-    case 7: return PictureOrientation::RightMirrored;
-    default: return std::nullopt;
+    case 1:
+        return PictureOrientation::Up;
+    case 3:
+        return PictureOrientation::Down;
+    case 8:
+        return PictureOrientation::Left;
+    case 6:
+        return PictureOrientation::Right;
+    case 2:
+        return PictureOrientation::UpMirrored;
+    case 4:
+        return PictureOrientation::DownMirrored;
+    case 5:
+        return PictureOrientation::LeftMirrored;
+    case 7:
+        return PictureOrientation::RightMirrored;
+    default:
+        return std::nullopt;
     }
 }
 

@@ -26,14 +26,22 @@ StoredWalk walkFor(PictureOrientation orientation, int storedWidth, int storedHe
     int lastColumn = storedWidth - 1;
     int lastRow = storedHeight - 1;
     switch (orientation) {
-    case PictureOrientation::Up: return {0, 1, 0, 0, 0, 1};
-    case PictureOrientation::Down: return {lastColumn, -1, 0, lastRow, 0, -1};
-    case PictureOrientation::Left: return {lastColumn, 0, -1, 0, 1, 0};
-    case PictureOrientation::Right: return {0, 0, 1, lastRow, -1, 0};
-    case PictureOrientation::UpMirrored: return {lastColumn, -1, 0, 0, 0, 1};
-    case PictureOrientation::DownMirrored: return {0, 1, 0, lastRow, 0, -1};
-    case PictureOrientation::LeftMirrored: return {0, 0, 1, 0, 1, 0};
-    case PictureOrientation::RightMirrored: return {lastColumn, 0, -1, lastRow, -1, 0};
+    case PictureOrientation::Up:
+        return {0, 1, 0, 0, 0, 1};
+    case PictureOrientation::Down:
+        return {lastColumn, -1, 0, lastRow, 0, -1};
+    case PictureOrientation::Left:
+        return {lastColumn, 0, -1, 0, 1, 0};
+    case PictureOrientation::Right:
+        return {0, 0, 1, lastRow, -1, 0};
+    case PictureOrientation::UpMirrored:
+        return {lastColumn, -1, 0, 0, 0, 1};
+    case PictureOrientation::DownMirrored:
+        return {0, 1, 0, lastRow, 0, -1};
+    case PictureOrientation::LeftMirrored:
+        return {0, 0, 1, 0, 1, 0};
+    case PictureOrientation::RightMirrored:
+        return {lastColumn, 0, -1, lastRow, -1, 0};
     }
     return {0, 1, 0, 0, 0, 1};
 }
@@ -47,8 +55,7 @@ inline std::uint32_t loadWord(const std::uint8_t* p)
 
 // Copies the upright picture tile by tile: for the turned tags each upright row walks
 // down a stored column, and small square tiles keep both sides of the copy in cache.
-template <bool SwapBytes>
-void copyUpright(const PixelBuffer& raster, const StoredWalk& walk, PixelBuffer& upright)
+template <bool SwapBytes> void copyUpright(const PixelBuffer& raster, const StoredWalk& walk, PixelBuffer& upright)
 {
     constexpr int kTile = 32;
     auto stride = static_cast<std::ptrdiff_t>(raster.stride());
@@ -74,8 +81,8 @@ void copyUpright(const PixelBuffer& raster, const StoredWalk& walk, PixelBuffer&
 }
 
 // The ARGB memory order (A, R, G, B bytes) is pixman's b8g8r8a8 on a little-endian machine.
-constexpr pixman_format_code_t kPixmanARGBBytes =
-    __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__ ? PIXMAN_b8g8r8a8 : PIXMAN_a8r8g8b8;
+constexpr pixman_format_code_t kPixmanARGBBytes
+    = __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__ ? PIXMAN_b8g8r8a8 : PIXMAN_a8r8g8b8;
 
 pixman_image_t* pixmanImageOver(const PixelBuffer& buffer)
 {

@@ -51,9 +51,15 @@ void FrameChain::arm(Tick tick)
         delay,
         [this, tick] {
             switch (tick) {
-            case Tick::Render: plinter(); break;
-            case Tick::LoadAlbum: loadnewimage_album(); break;
-            case Tick::LoadCamera: loadnewimage_camera(); break;
+            case Tick::Render:
+                plinter();
+                break;
+            case Tick::LoadAlbum:
+                loadnewimage_album();
+                break;
+            case Tick::LoadCamera:
+                loadnewimage_camera();
+                break;
             }
         },
         m_loop);
@@ -74,8 +80,8 @@ std::shared_ptr<Picture> FrameChain::waterPicture(int rows) const
     if (rows < 1)
         return nullptr;
     // A copy: the next frame overwrites the water buffer while this one is on screen.
-    std::shared_ptr<PixelBuffer> copy =
-        PixelBuffer::create(PixelFormat::ARGB32Premultiplied, {m_state.water_width, rows});
+    std::shared_ptr<PixelBuffer> copy
+        = PixelBuffer::create(PixelFormat::ARGB32Premultiplied, {m_state.water_width, rows});
     if (!copy)
         return nullptr;
     std::memcpy(copy->data(), m_state.cameradata->data(), copy->byteCount());
@@ -94,10 +100,10 @@ void FrameChain::plinter()
         m_state.water_height = waterHeight(m_state.K1, m_state.inputheight);
         ReflectionSource source{reinterpret_cast<const std::uint32_t*>(m_state.originalimagedata->data()),
                                 m_state.inputwidth, m_state.inputheight};
-        int rows = renderReflection(source,
-                                    {.K1 = m_state.K1, .K2 = m_state.K2, .K3 = m_state.K3,
-                                     .step_x = m_state.step_x, .step_y = m_state.step_y},
-                                    m_state.waterWords());
+        int rows = renderReflection(
+            source,
+            {.K1 = m_state.K1, .K2 = m_state.K2, .K3 = m_state.K3, .step_x = m_state.step_x, .step_y = m_state.step_y},
+            m_state.waterWords());
         m_state.step_x = m_state.step_x - m_state.K4;
         m_state.step_y = m_state.step_y - m_state.K4;
         setWaterImage(waterPicture(rows));

@@ -124,11 +124,11 @@ PictureFileResult<std::shared_ptr<Picture>> decode(std::span<const std::uint8_t>
                                + std::to_string(header.value.height) + " pixels");
     auto raster = PixelBuffer::create(PixelFormat::ARGB32Premultiplied, size);
     if (!raster)
-        return Result::failure("out of memory for a " + std::to_string(size.width) + " × "
-                               + std::to_string(size.height) + " picture");
+        return Result::failure("out of memory for a " + std::to_string(size.width) + " × " + std::to_string(size.height)
+                               + " picture");
     // TJPF_ARGB writes bytes A, R, G, B with A = 255: already our premultiplied format.
-    if (tjDecompress2(handle.get(), bytes.data(), static_cast<unsigned long>(bytes.size()), raster->data(),
-                      size.width, static_cast<int>(raster->stride()), size.height, TJPF_ARGB, 0)
+    if (tjDecompress2(handle.get(), bytes.data(), static_cast<unsigned long>(bytes.size()), raster->data(), size.width,
+                      static_cast<int>(raster->stride()), size.height, TJPF_ARGB, 0)
             != 0
         && !isHarmlessWarning(handle.get()))
         return Result::failure("corrupt JPEG data: " + lastError(handle.get()));

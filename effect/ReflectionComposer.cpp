@@ -7,8 +7,8 @@ namespace waterline {
 
 namespace {
 
-constexpr pixman_format_code_t kPixmanARGBBytes =
-    __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__ ? PIXMAN_b8g8r8a8 : PIXMAN_a8r8g8b8;
+constexpr pixman_format_code_t kPixmanARGBBytes
+    = __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__ ? PIXMAN_b8g8r8a8 : PIXMAN_a8r8g8b8;
 
 // An upright ARGB raster for drawing: the picture's own when it already is one.
 std::shared_ptr<const PixelBuffer> uprightARGB(const Picture& picture)
@@ -24,9 +24,9 @@ void drawOver(const PixelBuffer& source, PixelBuffer& canvas, int y)
     auto* from = pixman_image_create_bits(kPixmanARGBBytes, source.width(), source.height(),
                                           reinterpret_cast<std::uint32_t*>(const_cast<std::uint8_t*>(source.data())),
                                           static_cast<int>(source.stride()));
-    auto* to = pixman_image_create_bits(kPixmanARGBBytes, canvas.width(), canvas.height(),
-                                        reinterpret_cast<std::uint32_t*>(canvas.data()),
-                                        static_cast<int>(canvas.stride()));
+    auto* to
+        = pixman_image_create_bits(kPixmanARGBBytes, canvas.width(), canvas.height(),
+                                   reinterpret_cast<std::uint32_t*>(canvas.data()), static_cast<int>(canvas.stride()));
     if (from && to)
         pixman_image_composite32(PIXMAN_OP_OVER, from, nullptr, to, 0, 0, 0, 0, 0, y, source.width(), source.height());
     if (from)

@@ -29,8 +29,7 @@ inline int clampedIndex(float position, int last)
 
 // The first index in [low, high) where `holds` is true, for a predicate that is false
 // and then true along the range; `high` when it never holds.
-template <typename Predicate>
-int firstWhere(int low, int high, Predicate holds)
+template <typename Predicate> int firstWhere(int low, int high, Predicate holds)
 {
     while (low < high) {
         int middle = low + (high - low) / 2;
@@ -47,12 +46,13 @@ int firstWhere(int low, int high, Predicate holds)
 // when source and target are not mutually aligned; plain unaligned vector moves do not.
 #if defined(__x86_64__) && defined(__GNUC__)
 __attribute__((target("avx2"))) void copyPixelsAVX2(std::uint32_t* target, const std::uint32_t* source,
-                                                   std::size_t count)
+                                                    std::size_t count)
 {
     std::size_t i = 0;
     // Unaligned head, then stores on 32-byte boundaries: only the loads straddle lines.
     if (count >= 8) {
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(target), _mm256_loadu_si256(reinterpret_cast<const __m256i*>(source)));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(target),
+                            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(source)));
         i = (32 - (reinterpret_cast<std::uintptr_t>(target) & 31)) / 4;
     }
     for (; i + 32 <= count; i += 32) {
@@ -151,9 +151,10 @@ RowRipple rippleForRow(int e, int height, const ReflectionParameters& p, const f
     float verticalPhase = p.K2 * L + p.step_y;
     float horizontalPhase = p.K2 * L + p.step_x;
     double verticalSine = std::sin(static_cast<double>(verticalPhase));
-    double horizontalSine =
-        horizontalPhase == verticalPhase ? verticalSine : std::sin(static_cast<double>(horizontalPhase));
-    float dy = static_cast<float>((static_cast<double>(e) * kVerticalDamping) * static_cast<double>(p.K3) * verticalSine);
+    double horizontalSine
+        = horizontalPhase == verticalPhase ? verticalSine : std::sin(static_cast<double>(horizontalPhase));
+    float dy
+        = static_cast<float>((static_cast<double>(e) * kVerticalDamping) * static_cast<double>(p.K3) * verticalSine);
     int sourceRow = clampedIndex(static_cast<float>(height - 1 - e) + dy, height - 1);
     float amplitude = static_cast<float>(e) * p.K3;
     float dx = static_cast<float>(static_cast<double>(amplitude) * horizontalSine);

@@ -9,7 +9,12 @@ namespace {
 std::atomic<std::uint64_t> nextSourceId{2}; // 0 and 1 are the loop's own fds
 }
 
-FdSource::FdSource(int fd, Interest interest) : m_fd(fd), m_id(nextSourceId++), m_interest(interest) {}
+FdSource::FdSource(int fd, Interest interest)
+    : m_fd(fd)
+    , m_id(nextSourceId++)
+    , m_interest(interest)
+{
+}
 
 std::shared_ptr<FdSource> FdSource::create(int fd, Interest interest)
 {

@@ -7,10 +7,14 @@
 
 namespace waterline {
 
-OperationQueue::OperationQueue() : OperationQueue(std::string()) {}
+OperationQueue::OperationQueue()
+    : OperationQueue(std::string())
+{
+}
 
 OperationQueue::OperationQueue(std::string name)
-    : m_name(std::move(name)), m_core(std::make_shared<detail::OperationQueueCore>())
+    : m_name(std::move(name))
+    , m_core(std::make_shared<detail::OperationQueueCore>())
 {
 }
 

@@ -41,26 +41,21 @@ std::unique_ptr<PixelBuffer> PixelBuffer::create(PixelFormat format, Size size)
     auto* bytes = static_cast<std::uint8_t*>(std::calloc(stride * rows + 1, 1));
     if (!bytes)
         return nullptr;
-    return std::unique_ptr<PixelBuffer>(
-        new PixelBuffer(format, size, stride, bytes, [bytes] { std::free(bytes); }));
+    return std::unique_ptr<PixelBuffer>(new PixelBuffer(format, size, stride, bytes, [bytes] { std::free(bytes); }));
 }
 
-std::unique_ptr<PixelBuffer> PixelBuffer::wrap(PixelFormat format, Size size,
-                                               std::size_t strideBytes,
-                                               std::span<std::byte> bytes,
-                                               std::function<void()> release)
+std::unique_ptr<PixelBuffer> PixelBuffer::wrap(PixelFormat format, Size size, std::size_t strideBytes,
+                                               std::span<std::byte> bytes, std::function<void()> release)
 {
     if (size.width < 0 || size.height < 0)
         return nullptr;
     auto rowBytes = static_cast<std::size_t>(size.width) * kBytesPerPixel;
     if (strideBytes < rowBytes)
         return nullptr;
-    if (size.height > 0
-        && bytes.size() < strideBytes * static_cast<std::size_t>(size.height - 1) + rowBytes)
+    if (size.height > 0 && bytes.size() < strideBytes * static_cast<std::size_t>(size.height - 1) + rowBytes)
         return nullptr;
     return std::unique_ptr<PixelBuffer>(
-        new PixelBuffer(format, size, strideBytes, reinterpret_cast<std::uint8_t*>(bytes.data()),
-                        std::move(release)));
+        new PixelBuffer(format, size, strideBytes, reinterpret_cast<std::uint8_t*>(bytes.data()), std::move(release)));
 }
 
 std::unique_ptr<PixelBuffer> PixelBuffer::clone() const

@@ -61,8 +61,7 @@ RunLoopResult RunLoop::runMode(RunLoopMode mode, double seconds, bool returnAfte
 
 void RunLoop::run()
 {
-    while (m_core->runMode(kDefaultRunLoopMode, 1e9, false, /*waitWhenEmpty=*/true) != RunLoopResult::Stopped) {
-    }
+    while (m_core->runMode(kDefaultRunLoopMode, 1e9, false, /*waitWhenEmpty=*/true) != RunLoopResult::Stopped) {}
 }
 
 void RunLoop::stop()

@@ -57,8 +57,7 @@ FdSource::Interest readinessFor(std::uint32_t events, FdSource::Interest interes
 void drain(int fd)
 {
     std::uint64_t count;
-    while (::read(fd, &count, sizeof count) == sizeof count) {
-    }
+    while (::read(fd, &count, sizeof count) == sizeof count) {}
 }
 
 bool containsMode(const std::vector<std::string>& modes, const std::string& mode)
@@ -73,7 +72,8 @@ struct RunLoopCore::Pass {
     bool handled = false; // something was handled during the current pass
 };
 
-RunLoopCore::RunLoopCore(pid_t ownerThread) : m_ownerThread(ownerThread)
+RunLoopCore::RunLoopCore(pid_t ownerThread)
+    : m_ownerThread(ownerThread)
 {
     m_wakeFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     if (m_wakeFd < 0)
@@ -183,7 +183,7 @@ RunLoopResult RunLoopCore::runMode(RunLoopMode runMode, double seconds, bool ret
     const std::string mode(runMode.name);
     const auto deadline = Clock::now()
         + std::chrono::duration_cast<Clock::duration>(
-                          std::chrono::duration<double>(std::clamp(seconds, 0.0, kLongestSliceSeconds)));
+                              std::chrono::duration<double>(std::clamp(seconds, 0.0, kLongestSliceSeconds)));
 
     Mode* state;
     {
@@ -278,9 +278,8 @@ std::optional<RunLoopResult> RunLoopCore::fireDueTimers(const std::string& mode,
         std::shared_ptr<Timer> timer;
         {
             std::lock_guard guard(m_lock);
-            auto it = std::find_if(m_timers.begin(), m_timers.end(), [&](const auto& entry) {
-                return containsMode(entry.second->m_modes, mode);
-            });
+            auto it = std::find_if(m_timers.begin(), m_timers.end(),
+                                   [&](const auto& entry) { return containsMode(entry.second->m_modes, mode); });
             if (it == m_timers.end() || it->first.first > now)
                 return std::nullopt;
             timer = std::move(it->second);

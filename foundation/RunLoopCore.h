@@ -38,13 +38,11 @@ public:
     RunLoopCore(const RunLoopCore&) = delete;
     RunLoopCore& operator=(const RunLoopCore&) = delete;
 
-    RunLoopResult runMode(RunLoopMode mode, double seconds, bool returnAfterSourceHandled,
-                          bool waitWhenEmpty);
+    RunLoopResult runMode(RunLoopMode mode, double seconds, bool returnAfterSourceHandled, bool waitWhenEmpty);
     void stop();
     void post(std::function<void()> task, std::vector<RunLoopMode> modes);
 
-    void addSource(const std::shared_ptr<RunLoopCore>& self, const std::shared_ptr<FdSource>&,
-                   RunLoopMode mode);
+    void addSource(const std::shared_ptr<RunLoopCore>& self, const std::shared_ptr<FdSource>&, RunLoopMode mode);
     void removeSource(FdSource&, std::optional<RunLoopMode> mode);
     bool containsSource(const FdSource&, RunLoopMode mode) const;
     void updateInterest(const FdSource&);

@@ -62,7 +62,9 @@ void SerialQueue::State::drain()
     }
 }
 
-SerialQueue::SerialQueue(std::string name) : m_name(std::move(name)), m_state(std::make_shared<State>())
+SerialQueue::SerialQueue(std::string name)
+    : m_name(std::move(name))
+    , m_state(std::make_shared<State>())
 {
     m_thread = std::thread([state = m_state, threadName = m_name.substr(0, 15)] {
         currentQueueState = state.get();

@@ -15,15 +15,17 @@ std::chrono::nanoseconds fromSeconds(double seconds)
 {
     if (!(seconds > 0)) // also NaN
         return std::chrono::nanoseconds(0);
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(
-        std::chrono::duration<double>(std::min(seconds, 1e9)));
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::duration<double>(std::min(seconds, 1e9)));
 }
 
 } // namespace
 
 Timer::Timer(Clock::time_point fireDate, std::uint64_t sequence, std::function<void()> onFire,
              std::vector<std::string> modes)
-    : m_fireDate(fireDate), m_sequence(sequence), m_onFire(std::move(onFire)), m_modes(std::move(modes))
+    : m_fireDate(fireDate)
+    , m_sequence(sequence)
+    , m_onFire(std::move(onFire))
+    , m_modes(std::move(modes))
 {
 }
 

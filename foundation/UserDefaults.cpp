@@ -47,13 +47,27 @@ void appendQuoted(std::string& out, const std::string& text)
     out += '"';
     for (unsigned char c : text) {
         switch (c) {
-        case '"': out += "\\\""; break;
-        case '\\': out += "\\\\"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\t': out += "\\t"; break;
-        case '\b': out += "\\b"; break;
-        case '\f': out += "\\f"; break;
+        case '"':
+            out += "\\\"";
+            break;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
+        case '\b':
+            out += "\\b";
+            break;
+        case '\f':
+            out += "\\f";
+            break;
         default:
             if (c < 0x20) {
                 out += "\\u00";
@@ -70,7 +84,10 @@ void appendQuoted(std::string& out, const std::string& text)
 // A cursor over the text; every reader returns false on anything unexpected.
 class FlatObjectReader {
 public:
-    explicit FlatObjectReader(std::string_view text) : m_text(text) {}
+    explicit FlatObjectReader(std::string_view text)
+        : m_text(text)
+    {
+    }
 
     std::optional<std::map<std::string, UserDefaults::Value>> readObject()
     {
@@ -172,16 +189,34 @@ private:
             return false;
         char c = m_text[m_pos++];
         switch (c) {
-        case '"': out += '"'; return true;
-        case '\\': out += '\\'; return true;
-        case '/': out += '/'; return true;
-        case 'b': out += '\b'; return true;
-        case 'f': out += '\f'; return true;
-        case 'n': out += '\n'; return true;
-        case 'r': out += '\r'; return true;
-        case 't': out += '\t'; return true;
-        case 'u': break;
-        default: return false;
+        case '"':
+            out += '"';
+            return true;
+        case '\\':
+            out += '\\';
+            return true;
+        case '/':
+            out += '/';
+            return true;
+        case 'b':
+            out += '\b';
+            return true;
+        case 'f':
+            out += '\f';
+            return true;
+        case 'n':
+            out += '\n';
+            return true;
+        case 'r':
+            out += '\r';
+            return true;
+        case 't':
+            out += '\t';
+            return true;
+        case 'u':
+            break;
+        default:
+            return false;
         }
         std::uint32_t unit;
         if (!readHex4(unit))
@@ -326,7 +361,8 @@ UserDefaults& UserDefaults::standard()
     return *defaults;
 }
 
-UserDefaults::UserDefaults(std::filesystem::path directory) : m_filePath(std::move(directory) / "defaults.json")
+UserDefaults::UserDefaults(std::filesystem::path directory)
+    : m_filePath(std::move(directory) / "defaults.json")
 {
     std::ifstream file(m_filePath, std::ios::binary);
     if (!file)

@@ -13,8 +13,8 @@ namespace waterline::detail {
 
 struct DecimalParts {
     bool negative = false;
-    std::string_view head;   // significant digits before the decimal point
-    std::string_view tail;   // significant digits after it
+    std::string_view head; // significant digits before the decimal point
+    std::string_view tail; // significant digits after it
     std::int64_t exponent = 0;
 
     std::size_t digitCount() const { return head.size() + tail.size(); }
@@ -40,4 +40,4 @@ bool isCanonicalText(std::string_view text);
 // Whether grammar-valid text is zero or within 10^±kMaxExponent.
 bool exponentInRange(std::string_view text);
 
-}  // namespace waterline::detail
+} // namespace waterline::detail

@@ -1,5 +1,5 @@
 // The recursive-descent JSON scanner.
-#include "waterline/json/VelJsonParser.h"
+#include <waterline/json/VelJsonParser.h>
 
 #include "DecimalText.h"
 #include "PlainAscii.h"
@@ -20,7 +20,8 @@ namespace {
 // and space.
 constexpr std::array<bool, 256> kWhitespace = [] {
     std::array<bool, 256> table{};
-    for (unsigned char ch : {9, 10, 11, 12, 13, 32}) table[ch] = true;
+    for (unsigned char ch : {9, 10, 11, 12, 13, 32})
+        table[ch] = true;
     return table;
 }();
 
@@ -28,28 +29,38 @@ constexpr std::array<bool, 256> kWhitespace = [] {
 // (the double quote, the backslash and the bytes 0 to 31, NUL included).
 constexpr std::array<bool, 256> kPlainStringByte = [] {
     std::array<bool, 256> table{};
-    for (int ch = 32; ch < 128; ++ch) table[static_cast<std::size_t>(ch)] = ch != '"' && ch != '\\';
+    for (int ch = 32; ch < 128; ++ch)
+        table[static_cast<std::size_t>(ch)] = ch != '"' && ch != '\\';
     return table;
 }();
 
-bool isDigit(char ch) { return ch >= '0' && ch <= '9'; }
+bool isDigit(char ch)
+{
+    return ch >= '0' && ch <= '9';
+}
 
-std::string hexMessage(const char* format, unsigned value) {
+std::string hexMessage(const char* format, unsigned value)
+{
     char buffer[64];
     std::snprintf(buffer, sizeof buffer, format, value);
     return buffer;
 }
 
-int hexDigitValue(char ch) {
-    if (ch >= '0' && ch <= '9') return ch - '0';
-    if (ch >= 'a' && ch <= 'f') return ch - 'a' + 10;
-    if (ch >= 'A' && ch <= 'F') return ch - 'A' + 10;
+int hexDigitValue(char ch)
+{
+    if (ch >= '0' && ch <= '9')
+        return ch - '0';
+    if (ch >= 'a' && ch <= 'f')
+        return ch - 'a' + 10;
+    if (ch >= 'A' && ch <= 'F')
+        return ch - 'A' + 10;
     return -1;
 }
 
-}  // namespace
+} // namespace
 
-std::optional<JsonValue> VelJsonParser::fragmentWithString(const char* text) {
+std::optional<JsonValue> VelJsonParser::fragmentWithString(const char* text)
+{
     clearErrorTrace();
     if (!text) {
         addErrorWithCode(JsonErrorCode::NoInput, "Input was 'nil'");
@@ -57,13 +68,14 @@ std::optional<JsonValue> VelJsonParser::fragmentWithString(const char* text) {
     }
     depth = 0;
     c = text;
-    end_ = text + std::strlen(text);
+    m_end = text + std::strlen(text);
     JsonValue value;
     bool scanned = scanValue(value);
     // A failure can leave the elements of the containers it was inside.
-    elementStack_.clear();
-    memberStack_.clear();
-    if (!scanned) return std::nullopt;
+    m_elementStack.clear();
+    m_memberStack.clear();
+    if (!scanned)
+        return std::nullopt;
     if (!scanIsAtEnd()) {
         addErrorWithCode(JsonErrorCode::GarbageAfterValue, "Garbage after JSON");
         return std::nullopt;
@@ -71,7 +83,8 @@ std::optional<JsonValue> VelJsonParser::fragmentWithString(const char* text) {
     return value;
 }
 
-std::optional<JsonValue> VelJsonParser::objectWithString(const char* text) {
+std::optional<JsonValue> VelJsonParser::objectWithString(const char* text)
+{
     std::optional<JsonValue> value = fragmentWithString(text);
     if (value && !value->isContainer()) {
         addErrorWithCode(JsonErrorCode::NotAContainer, "Valid fragment, but not JSON");
@@ -80,14 +93,17 @@ std::optional<JsonValue> VelJsonParser::objectWithString(const char* text) {
     return value;
 }
 
-bool VelJsonParser::fail(JsonErrorCode code, std::string description) {
+bool VelJsonParser::fail(JsonErrorCode code, std::string description)
+{
     addErrorWithCode(code, std::move(description));
     return false;
 }
 
-void VelJsonParser::skipWhitespace() {
-    if (static_cast<unsigned char>(*c) > ' ') return;   // the common case: no whitespace at all
-    if (*c == ' ' && static_cast<unsigned char>(c[1]) > ' ') {   // the next: one space, as after a colon
+void VelJsonParser::skipWhitespace()
+{
+    if (static_cast<unsigned char>(*c) > ' ')
+        return;                                                // the common case: no whitespace at all
+    if (*c == ' ' && static_cast<unsigned char>(c[1]) > ' ') { // the next: one space, as after a colon
         ++c;
         return;
     }
@@ -99,9 +115,10 @@ void VelJsonParser::skipWhitespace() {
 
 // Indented text has a run of spaces after each line feed: the run is measured eight
 // bytes at a time, the first byte that is not a space found from the lowest set bit.
-void VelJsonParser::skipSpaceRun() {
+void VelJsonParser::skipSpaceRun()
+{
     if constexpr (std::endian::native == std::endian::little) {
-        while (end_ - c >= 8) {
+        while (m_end - c >= 8) {
             std::uint64_t notSpace = detail::loadBlock(c) ^ (detail::kEachByte * ' ');
             if (notSpace != 0) {
                 c += std::countr_zero(notSpace) / 8;
@@ -112,47 +129,69 @@ void VelJsonParser::skipSpaceRun() {
     }
 }
 
-void VelJsonParser::skipPlainBlocks() {
-    while (end_ - c >= 8) {
+void VelJsonParser::skipPlainBlocks()
+{
+    while (m_end - c >= 8) {
         std::uint64_t special = detail::specialByteFlags(detail::loadBlock(c));
         if (special != 0) {
             // Most strings end within the block: step straight to its first special byte.
-            if constexpr (std::endian::native == std::endian::little) c += std::countr_zero(special) / 8;
+            if constexpr (std::endian::native == std::endian::little)
+                c += std::countr_zero(special) / 8;
             return;
         }
         c += 8;
     }
 }
 
-bool VelJsonParser::scanIsAtEnd() {
+bool VelJsonParser::scanIsAtEnd()
+{
     skipWhitespace();
     return *c == '\0';
 }
 
-bool VelJsonParser::scanValue(JsonValue& out) {
+bool VelJsonParser::scanValue(JsonValue& out)
+{
     skipWhitespace();
     char ch = *c++;
     switch (ch) {
-    case '"': return scanStringValue(out);
-    case '[': return scanRestOfArray(out);
-    case '{': return scanRestOfDictionary(out);
-    case 't': return scanRestOfTrue(out);
-    case 'f': return scanRestOfFalse(out);
-    case 'n': return scanRestOfNull(out);
+    case '"':
+        return scanStringValue(out);
+    case '[':
+        return scanRestOfArray(out);
+    case '{':
+        return scanRestOfDictionary(out);
+    case 't':
+        return scanRestOfTrue(out);
+    case 'f':
+        return scanRestOfFalse(out);
+    case 'n':
+        return scanRestOfNull(out);
     case '-':
-    case '0': case '1': case '2': case '3': case '4':
-    case '5': case '6': case '7': case '8': case '9':
+    case '0':
+    case '1':
+    case '2':
+    case '3':
+    case '4':
+    case '5':
+    case '6':
+    case '7':
+    case '8':
+    case '9':
         --c;
         return scanNumber(out);
-    case '+': return fail(JsonErrorCode::MalformedNumber, "Leading + disallowed in number");
-    case '\0': return fail(JsonErrorCode::UnexpectedEnd, "Unexpected end of string");
-    default: return fail(JsonErrorCode::UnexpectedToken, "Unrecognised leading character");
+    case '+':
+        return fail(JsonErrorCode::MalformedNumber, "Leading + disallowed in number");
+    case '\0':
+        return fail(JsonErrorCode::UnexpectedEnd, "Unexpected end of string");
+    default:
+        return fail(JsonErrorCode::UnexpectedToken, "Unrecognised leading character");
     }
 }
 
 // The literal scanners compare byte by byte and stop at the first difference, so they
 // never look past a NUL.
-bool VelJsonParser::scanRestOfTrue(JsonValue& out) {
+bool VelJsonParser::scanRestOfTrue(JsonValue& out)
+{
     if (c[0] == 'r' && c[1] == 'u' && c[2] == 'e') {
         c += 3;
         out = JsonValue(true);
@@ -161,7 +200,8 @@ bool VelJsonParser::scanRestOfTrue(JsonValue& out) {
     return fail(JsonErrorCode::UnexpectedToken, "Expected 'true'");
 }
 
-bool VelJsonParser::scanRestOfFalse(JsonValue& out) {
+bool VelJsonParser::scanRestOfFalse(JsonValue& out)
+{
     if (c[0] == 'a' && c[1] == 'l' && c[2] == 's' && c[3] == 'e') {
         c += 4;
         out = JsonValue(false);
@@ -170,7 +210,8 @@ bool VelJsonParser::scanRestOfFalse(JsonValue& out) {
     return fail(JsonErrorCode::UnexpectedToken, "Expected 'false'");
 }
 
-bool VelJsonParser::scanRestOfNull(JsonValue& out) {
+bool VelJsonParser::scanRestOfNull(JsonValue& out)
+{
     if (c[0] == 'u' && c[1] == 'l' && c[2] == 'l') {
         c += 3;
         out = JsonValue(nullptr);
@@ -179,30 +220,39 @@ bool VelJsonParser::scanRestOfNull(JsonValue& out) {
     return fail(JsonErrorCode::UnexpectedToken, "Expected 'null'");
 }
 
-bool VelJsonParser::enterContainer() {
+bool VelJsonParser::enterContainer()
+{
     ++depth;
     std::uint32_t limit = maxDepth();
-    if (limit == 0 || limit > kNestingGuard) limit = kNestingGuard;
-    if (depth > limit) return fail(JsonErrorCode::NestedTooDeep, "Nested too deep");
+    if (limit == 0 || limit > kNestingGuard)
+        limit = kNestingGuard;
+    if (depth > limit)
+        return fail(JsonErrorCode::NestedTooDeep, "Nested too deep");
     return true;
 }
 
 // After an element or member: anything but a comma starts the next one, as the comma is
 // optional, but a comma right before the closing bracket is refused.
-bool VelJsonParser::skipSeparator(char closing, const char* trailingCommaMessage) {
+bool VelJsonParser::skipSeparator(char closing, const char* trailingCommaMessage)
+{
     skipWhitespace();
-    if (*c != ',') return true;
+    if (*c != ',')
+        return true;
     ++c;
     skipWhitespace();
-    if (*c == closing) return fail(JsonErrorCode::TrailingComma, trailingCommaMessage);
+    if (*c == closing)
+        return fail(JsonErrorCode::TrailingComma, trailingCommaMessage);
     return true;
 }
 
-bool VelJsonParser::scanRestOfArray(JsonValue& out) {
-    if (!enterContainer()) return false;
-    const std::size_t first = elementStack_.size();
+bool VelJsonParser::scanRestOfArray(JsonValue& out)
+{
+    if (!enterContainer())
+        return false;
+    const std::size_t first = m_elementStack.size();
     for (;;) {
-        if (*c == '\0') return fail(JsonErrorCode::UnexpectedEnd, "End of input while parsing array");
+        if (*c == '\0')
+            return fail(JsonErrorCode::UnexpectedEnd, "End of input while parsing array");
         skipWhitespace();
         if (*c == ']') {
             ++c;
@@ -210,16 +260,21 @@ bool VelJsonParser::scanRestOfArray(JsonValue& out) {
             closeArray(first, out);
             return true;
         }
-        if (!scanElement()) return fail(JsonErrorCode::UnexpectedToken, "Expected value while parsing array");
-        if (!skipSeparator(']', "Trailing comma disallowed in array")) return false;
+        if (!scanElement())
+            return fail(JsonErrorCode::UnexpectedToken, "Expected value while parsing array");
+        if (!skipSeparator(']', "Trailing comma disallowed in array"))
+            return false;
     }
 }
 
-bool VelJsonParser::scanRestOfDictionary(JsonValue& out) {
-    if (!enterContainer()) return false;
-    const std::size_t first = memberStack_.size();
+bool VelJsonParser::scanRestOfDictionary(JsonValue& out)
+{
+    if (!enterContainer())
+        return false;
+    const std::size_t first = m_memberStack.size();
     for (;;) {
-        if (*c == '\0') return fail(JsonErrorCode::UnexpectedEnd, "End of input while parsing object");
+        if (*c == '\0')
+            return fail(JsonErrorCode::UnexpectedEnd, "End of input while parsing object");
         skipWhitespace();
         if (*c == '}') {
             ++c;
@@ -227,70 +282,86 @@ bool VelJsonParser::scanRestOfDictionary(JsonValue& out) {
             closeObject(first, out);
             return true;
         }
-        if (*c != '"') return fail(JsonErrorCode::UnexpectedToken, "Object key string expected");
+        if (*c != '"')
+            return fail(JsonErrorCode::UnexpectedToken, "Object key string expected");
         ++c;
         // The member is made on the stack first so that the key needs no local of its own
         // in this frame; an index, as nested objects push members of their own.
-        const std::size_t member = memberStack_.size();
-        memberStack_.emplace_back();
-        if (!scanRestOfString(memberStack_[member].key))
+        const std::size_t member = m_memberStack.size();
+        m_memberStack.emplace_back();
+        if (!scanRestOfString(m_memberStack[member].key))
             return fail(JsonErrorCode::UnexpectedToken, "Object key string expected");
         skipWhitespace();
-        if (*c != ':') return fail(JsonErrorCode::UnexpectedToken, "Expected ':' separating key and value");
+        if (*c != ':')
+            return fail(JsonErrorCode::UnexpectedToken, "Expected ':' separating key and value");
         ++c;
-        if (!scanMemberValue(member)) return failForKey(memberStack_[member].key);
-        if (!skipSeparator('}', "Trailing comma disallowed in object")) return false;
+        if (!scanMemberValue(member))
+            return failForKey(m_memberStack[member].key);
+        if (!skipSeparator('}', "Trailing comma disallowed in object"))
+            return false;
     }
 }
 
-bool VelJsonParser::opensContainer() {
+bool VelJsonParser::opensContainer()
+{
     skipWhitespace();
     return *c == '[' || *c == '{';
 }
 
 // A scalar is scanned straight into its place on the stack. A container is scanned into
 // a local first: the elements it gathers on the same stack may move the stack's storage.
-bool VelJsonParser::scanElement() {
-    if (!opensContainer()) return scanValue(elementStack_.emplace_back());
+bool VelJsonParser::scanElement()
+{
+    if (!opensContainer())
+        return scanValue(m_elementStack.emplace_back());
     JsonValue element;
-    if (!scanValue(element)) return false;
-    elementStack_.push_back(std::move(element));
+    if (!scanValue(element))
+        return false;
+    m_elementStack.push_back(std::move(element));
     return true;
 }
 
-bool VelJsonParser::scanMemberValue(std::size_t member) {
-    if (!opensContainer()) return scanValue(memberStack_[member].value);
+bool VelJsonParser::scanMemberValue(std::size_t member)
+{
+    if (!opensContainer())
+        return scanValue(m_memberStack[member].value);
     JsonValue value;
-    if (!scanValue(value)) return false;
-    memberStack_[member].value = std::move(value);
+    if (!scanValue(value))
+        return false;
+    m_memberStack[member].value = std::move(value);
     return true;
 }
 
 // Scanned in place; on failure the partial text is dropped with the rest of the parse.
-bool VelJsonParser::scanStringValue(JsonValue& out) {
+bool VelJsonParser::scanStringValue(JsonValue& out)
+{
     out = JsonValue(std::string());
     return scanRestOfString(out.asString());
 }
 
-void VelJsonParser::closeArray(std::size_t first, JsonValue& out) {
-    auto begin = elementStack_.begin() + static_cast<std::ptrdiff_t>(first);
-    JsonArray array(std::make_move_iterator(begin), std::make_move_iterator(elementStack_.end()));
-    elementStack_.erase(begin, elementStack_.end());
+void VelJsonParser::closeArray(std::size_t first, JsonValue& out)
+{
+    auto begin = m_elementStack.begin() + static_cast<std::ptrdiff_t>(first);
+    JsonArray array(std::make_move_iterator(begin), std::make_move_iterator(m_elementStack.end()));
+    m_elementStack.erase(begin, m_elementStack.end());
     out = JsonValue(std::move(array));
 }
 
-void VelJsonParser::closeObject(std::size_t first, JsonValue& out) {
-    auto begin = memberStack_.begin() + static_cast<std::ptrdiff_t>(first);
-    std::vector<JsonMember> members(std::make_move_iterator(begin), std::make_move_iterator(memberStack_.end()));
-    memberStack_.erase(begin, memberStack_.end());
+void VelJsonParser::closeObject(std::size_t first, JsonValue& out)
+{
+    auto begin = m_memberStack.begin() + static_cast<std::ptrdiff_t>(first);
+    std::vector<JsonMember> members(std::make_move_iterator(begin), std::make_move_iterator(m_memberStack.end()));
+    m_memberStack.erase(begin, m_memberStack.end());
     out = JsonValue(JsonObject(std::move(members)));
 }
 
-bool VelJsonParser::failForKey(const std::string& key) {
+bool VelJsonParser::failForKey(const std::string& key)
+{
     return fail(JsonErrorCode::UnexpectedToken, "Object value expected for key: " + key);
 }
 
-bool VelJsonParser::scanRestOfString(std::string& out) {
+bool VelJsonParser::scanRestOfString(std::string& out)
+{
     for (;;) {
         // The plain run up to the next byte of the stop set (or NUL), checked as UTF-8.
         const char* run = c;
@@ -301,7 +372,8 @@ bool VelJsonParser::scanRestOfString(std::string& out) {
                 ++c;
                 continue;
             }
-            if (byte < 0x80) break;
+            if (byte < 0x80)
+                break;
             int length = detail::utf8Sequence(reinterpret_cast<const unsigned char*>(c), SIZE_MAX);
             if (length > 0) {
                 c += length;
@@ -323,16 +395,37 @@ bool VelJsonParser::scanRestOfString(std::string& out) {
             return fail(JsonErrorCode::ControlCharacter, hexMessage("Unescaped control character '0x%x'", byte));
         char escape = *++c;
         switch (escape) {
-        case '"': case '/': case '\\': out.push_back(escape); ++c; break;
-        case 'b': out.push_back('\b'); ++c; break;
-        case 'f': out.push_back('\f'); ++c; break;
-        case 'n': out.push_back('\n'); ++c; break;
-        case 'r': out.push_back('\r'); ++c; break;
-        case 't': out.push_back('\t'); ++c; break;
+        case '"':
+        case '/':
+        case '\\':
+            out.push_back(escape);
+            ++c;
+            break;
+        case 'b':
+            out.push_back('\b');
+            ++c;
+            break;
+        case 'f':
+            out.push_back('\f');
+            ++c;
+            break;
+        case 'n':
+            out.push_back('\n');
+            ++c;
+            break;
+        case 'r':
+            out.push_back('\r');
+            ++c;
+            break;
+        case 't':
+            out.push_back('\t');
+            ++c;
+            break;
         case 'u': {
             ++c;
             std::uint32_t codePoint = 0;
-            if (!scanUnicodeChar(codePoint)) return fail(JsonErrorCode::BadUnicodeEscape, "Broken unicode character");
+            if (!scanUnicodeChar(codePoint))
+                return fail(JsonErrorCode::BadUnicodeEscape, "Broken unicode character");
             detail::appendUtf8(out, codePoint);
             break;
         }
@@ -342,15 +435,18 @@ bool VelJsonParser::scanRestOfString(std::string& out) {
             return fail(JsonErrorCode::IllegalEscape, hexMessage("Illegal escape sequence '0x%x'", unit));
         }
         }
-        if (*c == '\0') return fail(JsonErrorCode::UnexpectedEnd, "Unexpected EOF while parsing string");
+        if (*c == '\0')
+            return fail(JsonErrorCode::UnexpectedEnd, "Unexpected EOF while parsing string");
     }
 }
 
-bool VelJsonParser::scanHexQuad(std::uint16_t& out) {
+bool VelJsonParser::scanHexQuad(std::uint16_t& out)
+{
     unsigned value = 0;
     for (int i = 0; i < 4; ++i) {
         int digit = hexDigitValue(*c);
-        if (digit < 0) return fail(JsonErrorCode::BadUnicodeEscape, "Missing hex digit in quad");
+        if (digit < 0)
+            return fail(JsonErrorCode::BadUnicodeEscape, "Missing hex digit in quad");
         value = value * 16 + static_cast<unsigned>(digit);
         ++c;
     }
@@ -358,25 +454,31 @@ bool VelJsonParser::scanHexQuad(std::uint16_t& out) {
     return true;
 }
 
-bool VelJsonParser::scanUnicodeChar(std::uint32_t& out) {
+bool VelJsonParser::scanUnicodeChar(std::uint32_t& out)
+{
     std::uint16_t high = 0;
-    if (!scanHexQuad(high)) return fail(JsonErrorCode::BadUnicodeEscape, "Missing hex quad");
+    if (!scanHexQuad(high))
+        return fail(JsonErrorCode::BadUnicodeEscape, "Missing hex quad");
     if (high < 0xD800 || high >= 0xE000) {
         out = high;
         return true;
     }
-    if (high >= 0xDC00) return fail(JsonErrorCode::BadUnicodeEscape, "Invalid high character in surrogate pair");
+    if (high >= 0xDC00)
+        return fail(JsonErrorCode::BadUnicodeEscape, "Invalid high character in surrogate pair");
     std::uint16_t low = 0;
     if (*c != '\\' || *++c != 'u' || (++c, !scanHexQuad(low)))
         return fail(JsonErrorCode::BadUnicodeEscape, "Missing low character in surrogate pair");
-    if (low < 0xDC00 || low > 0xDFFF) return fail(JsonErrorCode::BadUnicodeEscape, "Invalid low surrogate char");
+    if (low < 0xDC00 || low > 0xDFFF)
+        return fail(JsonErrorCode::BadUnicodeEscape, "Invalid low surrogate char");
     out = 0x10000 + (static_cast<std::uint32_t>(high - 0xD800) << 10) + (low - 0xDC00u);
     return true;
 }
 
-bool VelJsonParser::scanNumber(JsonValue& out) {
+bool VelJsonParser::scanNumber(JsonValue& out)
+{
     const char* start = c;
-    if (*c == '-') ++c;
+    if (*c == '-')
+        ++c;
     // Canonical text (see JsonNumber) is noticed on the way, so that writing it back
     // needs no second look: no leading "0." or "-0", no exponent, no trailing fraction
     // zero, not too many digits.
@@ -384,34 +486,42 @@ bool VelJsonParser::scanNumber(JsonValue& out) {
     bool hugeExponent = false;
     if (*c == '0') {
         ++c;
-        if (isDigit(*c)) return fail(JsonErrorCode::MalformedNumber, "Leading 0 disallowed in number");
+        if (isDigit(*c))
+            return fail(JsonErrorCode::MalformedNumber, "Leading 0 disallowed in number");
         canonical = c - start == 1 && *c != '.';
     } else {
-        if (!isDigit(*c)) return fail(JsonErrorCode::MalformedNumber, "No digits after initial minus");
-        while (isDigit(*c)) ++c;
+        if (!isDigit(*c))
+            return fail(JsonErrorCode::MalformedNumber, "No digits after initial minus");
+        while (isDigit(*c))
+            ++c;
     }
     if (*c == '.') {
         ++c;
-        if (!isDigit(*c)) return fail(JsonErrorCode::MalformedNumber, "No digits after decimal point");
-        while (isDigit(*c)) ++c;
+        if (!isDigit(*c))
+            return fail(JsonErrorCode::MalformedNumber, "No digits after decimal point");
+        while (isDigit(*c))
+            ++c;
         canonical &= c[-1] != '0';
     } else {
         canonical &= c - start <= 22;
     }
     if (*c == 'e' || *c == 'E') {
         ++c;
-        if (*c == '+' || *c == '-') ++c;
-        if (!isDigit(*c)) return fail(JsonErrorCode::MalformedNumber, "No digits after exponent");
+        if (*c == '+' || *c == '-')
+            ++c;
+        if (!isDigit(*c))
+            return fail(JsonErrorCode::MalformedNumber, "No digits after exponent");
         const char* exponentStart = c;
-        while (isDigit(*c)) ++c;
+        while (isDigit(*c))
+            ++c;
         canonical = false;
         hugeExponent = c - exponentStart >= 9;
     }
     std::string_view text(start, static_cast<std::size_t>(c - start));
     if ((hugeExponent || text.size() >= detail::kShortText) && !detail::exponentInRange(text))
         return fail(JsonErrorCode::MalformedNumber, "Failed creating decimal instance");
-    out = JsonValue(JsonNumber(JsonNumber::Validated{}, text, canonical, end_));
+    out = JsonValue(JsonNumber(JsonNumber::Validated{}, text, canonical, m_end));
     return true;
 }
 
-}  // namespace waterline
+} // namespace waterline

@@ -20,8 +20,7 @@ namespace waterline {
 
 namespace {
 
-template<typename Visit>
-void forEachAttribute(const rtattr* attribute, unsigned length, Visit visit)
+template <typename Visit> void forEachAttribute(const rtattr* attribute, unsigned length, Visit visit)
 {
     for (; RTA_OK(attribute, length); attribute = RTA_NEXT(attribute, length))
         visit(*attribute);
@@ -150,8 +149,8 @@ ReachabilityFlags flagsForRoute(const KernelRoute& route, const KernelLink& link
         return 0; // unreachable, blackhole, prohibit: the kernel would refuse to send
     if (!(link.flags & IFF_UP))
         return 0;
-    ReachabilityFlags flags = (link.flags & IFF_RUNNING) ? ReachabilityFlag::Reachable
-                                                         : ReachabilityFlag::ConnectionRequired;
+    ReachabilityFlags flags
+        = (link.flags & IFF_RUNNING) ? ReachabilityFlag::Reachable : ReachabilityFlag::ConnectionRequired;
     if (isCellularLink(link))
         flags |= ReachabilityFlag::IsWWAN | ReachabilityFlag::TransientConnection;
     else if (!route.hasGateway)

@@ -36,11 +36,11 @@ struct KernelRoute {
 };
 
 struct KernelLink {
-    unsigned flags = 0;                // IFF_*
-    unsigned short hardwareType = 0;   // ARPHRD_*
+    unsigned flags = 0;              // IFF_*
+    unsigned short hardwareType = 0; // ARPHRD_*
     std::string name;
-    std::string kind;                  // the link driver's kind ("veth", "ppp", "wwan"), if any
-    std::string deviceType;            // the kernel's device type ("wwan", "ppp"), if any
+    std::string kind;       // the link driver's kind ("veth", "ppp", "wwan"), if any
+    std::string deviceType; // the kernel's device type ("wwan", "ppp"), if any
 };
 
 using IPv4Bytes = std::array<std::uint8_t, 4>;
@@ -62,7 +62,10 @@ public:
     ReachabilityFlags flagsForAddress(const IPv4Bytes& address);
 
 private:
-    explicit KernelRoutes(NetlinkSocket socket) : m_socket(std::move(socket)) { }
+    explicit KernelRoutes(NetlinkSocket socket)
+        : m_socket(std::move(socket))
+    {
+    }
 
     ReachabilityFlags flagsForDefaultRoute();
 

@@ -54,7 +54,10 @@ private:
 
 } // namespace
 
-LinuxFlagsProvider::LinuxFlagsProvider() : LinuxFlagsProvider(Options{}) { }
+LinuxFlagsProvider::LinuxFlagsProvider()
+    : LinuxFlagsProvider(Options{})
+{
+}
 
 LinuxFlagsProvider::LinuxFlagsProvider(Options options)
     : m_options(options)

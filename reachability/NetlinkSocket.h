@@ -51,7 +51,10 @@ public:
     int drain();
 
 private:
-    explicit NetlinkSocket(int fd) : m_fd(fd) { }
+    explicit NetlinkSocket(int fd)
+        : m_fd(fd)
+    {
+    }
 
     int m_fd = -1;
     std::uint32_t m_sequence = 0;

@@ -24,7 +24,10 @@ Reachability& Reachability::sharedReachability()
     return *shared;
 }
 
-Reachability::Reachability(std::shared_ptr<FlagsProvider> provider) : m_provider(std::move(provider)) { }
+Reachability::Reachability(std::shared_ptr<FlagsProvider> provider)
+    : m_provider(std::move(provider))
+{
+}
 
 Reachability::~Reachability()
 {

@@ -9,8 +9,8 @@ std::string describeReachabilityFlags(ReachabilityFlags flags)
         const char* name;
     };
     static constexpr Letter kLetters[] = {
-        {ReachabilityFlag::Reachable, "R"},           {ReachabilityFlag::ConnectionRequired, "N"},
-        {ReachabilityFlag::IsDirect, "D"},            {ReachabilityFlag::TransientConnection, "T"},
+        {ReachabilityFlag::Reachable, "R"}, {ReachabilityFlag::ConnectionRequired, "N"},
+        {ReachabilityFlag::IsDirect, "D"},  {ReachabilityFlag::TransientConnection, "T"},
         {ReachabilityFlag::IsWWAN, "W"},
     };
     std::string text;

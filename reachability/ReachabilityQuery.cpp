@@ -18,7 +18,10 @@ void reachabilityChangedCallback(ReachabilityHandle&, ReachabilityFlags, Reachab
 
 } // namespace
 
-ReachabilityQuery::ReachabilityQuery(const Reachability& monitor) : m_monitor(monitor) { }
+ReachabilityQuery::ReachabilityQuery(const Reachability& monitor)
+    : m_monitor(monitor)
+{
+}
 
 bool ReachabilityQuery::isScheduledOnRunLoop(const RunLoop* runLoop) const
 {

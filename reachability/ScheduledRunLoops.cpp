@@ -67,8 +67,9 @@ bool ScheduledRunLoops::isScheduled(const WatchedHandle& handle, const RunLoop* 
 {
     std::lock_guard lock(m_lock);
     auto* entry = findLoop(loop);
-    return entry && std::any_of(entry->watches.begin(), entry->watches.end(),
-                                [&](const Watch& watch) { return watch.identity == &handle; });
+    return entry && std::any_of(entry->watches.begin(), entry->watches.end(), [&](const Watch& watch) {
+               return watch.identity == &handle;
+           });
 }
 
 void ScheduledRunLoops::unscheduleEverywhere(const WatchedHandle& handle)

@@ -42,7 +42,10 @@ public:
     void forEachLoopWith(const HandleFilter& filter, const std::function<void(RunLoop&)>& visit);
 
 private:
-    explicit ScheduledRunLoops(Attach attach) : m_attach(std::move(attach)) { }
+    explicit ScheduledRunLoops(Attach attach)
+        : m_attach(std::move(attach))
+    {
+    }
 
     struct Watch {
         std::weak_ptr<WatchedHandle> handle;

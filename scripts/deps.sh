@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   # toolchain and test frameworks
-  build-essential cmake ninja-build ccache pkg-config
+  build-essential cmake ninja-build ccache pkg-config clang-format
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev libfuzzer-14-dev
   # ui/: window, drawing, text

@@ -31,14 +31,17 @@ std::unique_ptr<Application> Application::create(const ApplicationOptions& optio
             *error = missing;
         return nullptr;
     }
-    std::unique_ptr<WindowBackend> backend =
-        options.offscreen ? makeOffscreenBackend() : makeSdlBackend(options.title, error);
+    std::unique_ptr<WindowBackend> backend
+        = options.offscreen ? makeOffscreenBackend() : makeSdlBackend(options.title, error);
     if (!backend)
         return nullptr;
     return std::unique_ptr<Application>(new Application(std::move(backend)));
 }
 
-Application* Application::shared() { return sharedApplication(); }
+Application* Application::shared()
+{
+    return sharedApplication();
+}
 
 Application::Application(std::unique_ptr<WindowBackend> backend)
     : m_backend(std::move(backend))

@@ -18,7 +18,7 @@ void dragStep(Application* app, PointF from, PointF to, int i, int steps, std::c
               std::function<void()> done)
 {
     if (Application::shared() != app)
-        return;   // the application went away mid-drag
+        return; // the application went away mid-drag
     if (i >= steps) {
         app->postEvent(InputEvent::pointerMove(to));
         app->postEvent(InputEvent::pointerUp(to), std::move(done));

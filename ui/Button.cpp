@@ -13,7 +13,10 @@
 namespace waterline {
 namespace {
 
-std::size_t slot(ControlState state) { return static_cast<std::size_t>(state); }
+std::size_t slot(ControlState state)
+{
+    return static_cast<std::size_t>(state);
+}
 
 constexpr int kTitlePixelSize = 17;
 constexpr double kHighlightDarken = 0.35;
@@ -33,7 +36,10 @@ void Button::setImage(std::shared_ptr<const PixelBuffer> image, ControlState sta
     setNeedsDisplay();
 }
 
-const std::shared_ptr<const PixelBuffer>& Button::image(ControlState state) const { return m_images[slot(state)]; }
+const std::shared_ptr<const PixelBuffer>& Button::image(ControlState state) const
+{
+    return m_images[slot(state)];
+}
 
 void Button::setTitle(std::string title)
 {
@@ -62,25 +68,32 @@ void Button::touchBegan(PointF)
     sendActions(ControlEvent::TouchDown);
 }
 
-void Button::touchMoved(PointF p) { setHighlighted(bounds().contains(p)); }
+void Button::touchMoved(PointF p)
+{
+    setHighlighted(bounds().contains(p));
+}
 
 void Button::touchEnded(PointF p)
 {
     bool inside = bounds().contains(p);
     setHighlighted(false);
     if (inside && isEnabled() && isVisibleInTree())
-        sendActions(ControlEvent::TouchUpInside);   // last: an action may destroy the button
+        sendActions(ControlEvent::TouchUpInside); // last: an action may destroy the button
 }
 
-void Button::touchCancelled() { setHighlighted(false); }
+void Button::touchCancelled()
+{
+    setHighlighted(false);
+}
 
 void Button::draw(Canvas& canvas)
 {
     ControlState current = state();
     const auto& own = m_images[slot(current)];
     // A selected button keeps its selected picture while pressed.
-    const auto& fallback = isSelected() && m_images[slot(ControlState::Selected)] ? m_images[slot(ControlState::Selected)]
-                                                                                 : m_images[slot(ControlState::Normal)];
+    const auto& fallback = isSelected() && m_images[slot(ControlState::Selected)]
+        ? m_images[slot(ControlState::Selected)]
+        : m_images[slot(ControlState::Normal)];
     const auto& picture = own ? own : fallback;
     ImageDrawOptions look;
     if (current == ControlState::Disabled && !own)
@@ -90,7 +103,7 @@ void Button::draw(Canvas& canvas)
 
     RectF b = bounds();
     if (!picture && current == ControlState::Highlighted)
-        canvas.fillRect(b, {0, 0, 0, 32});   // text-only buttons show the press as a shade
+        canvas.fillRect(b, {0, 0, 0, 32}); // text-only buttons show the press as a shade
     if (picture) {
         double w = picture->width(), h = picture->height();
         double shrink = std::min({1.0, b.width / w, b.height / h});

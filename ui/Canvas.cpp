@@ -47,8 +47,8 @@ ImageRef wrapBuffer(const PixelBuffer& buffer)
     if (buffer.stride() % 4 != 0 || buffer.size().isEmpty())
         return nullptr;
     auto* bits = reinterpret_cast<std::uint32_t*>(const_cast<std::uint8_t*>(buffer.data()));
-    return ImageRef(pixman_image_create_bits_no_clear(pixmanFormat(buffer.format()), buffer.width(),
-                                                      buffer.height(), bits, static_cast<int>(buffer.stride())));
+    return ImageRef(pixman_image_create_bits_no_clear(pixmanFormat(buffer.format()), buffer.width(), buffer.height(),
+                                                      bits, static_cast<int>(buffer.stride())));
 }
 
 // device = M · local + t, where M is a quarter-turn rotation.
@@ -68,7 +68,10 @@ struct Transform {
 struct Region {
     pixman_region32_t region;
     Region() { pixman_region32_init(&region); }
-    explicit Region(PixelRect r) { pixman_region32_init_rect(&region, r.x, r.y, std::max(r.width, 0), std::max(r.height, 0)); }
+    explicit Region(PixelRect r)
+    {
+        pixman_region32_init_rect(&region, r.x, r.y, std::max(r.width, 0), std::max(r.height, 0));
+    }
     Region(const Region& other)
     {
         pixman_region32_init(&region);
@@ -109,7 +112,10 @@ struct Canvas::Impl {
         clipApplied = true;
     }
 
-    bool clipIsEmpty() const { return !pixman_region32_not_empty(const_cast<pixman_region32_t*>(&state().clip.region)); }
+    bool clipIsEmpty() const
+    {
+        return !pixman_region32_not_empty(const_cast<pixman_region32_t*>(&state().clip.region));
+    }
 };
 
 Canvas::Canvas(Size size, PixelFormat format)
@@ -124,8 +130,14 @@ Canvas::Canvas(Size size, PixelFormat format)
 
 Canvas::~Canvas() = default;
 
-Size Canvas::size() const { return m->pixels->size(); }
-const PixelBuffer& Canvas::pixels() const { return *m->pixels; }
+Size Canvas::size() const
+{
+    return m->pixels->size();
+}
+const PixelBuffer& Canvas::pixels() const
+{
+    return *m->pixels;
+}
 
 std::unique_ptr<PixelBuffer> Canvas::takePixels()
 {
@@ -133,7 +145,10 @@ std::unique_ptr<PixelBuffer> Canvas::takePixels()
     return std::move(m->pixels);
 }
 
-void Canvas::save() { m->states.push_back(m->state()); }
+void Canvas::save()
+{
+    m->states.push_back(m->state());
+}
 
 void Canvas::restore()
 {
@@ -214,7 +229,8 @@ void Canvas::clear(Color color)
     m->applyClip();
     auto fill = solid(color);
     PixelRect b = m->bounds();
-    pixman_image_composite32(PIXMAN_OP_SRC, fill.get(), nullptr, m->dest.get(), 0, 0, 0, 0, b.x, b.y, b.width, b.height);
+    pixman_image_composite32(PIXMAN_OP_SRC, fill.get(), nullptr, m->dest.get(), 0, 0, 0, 0, b.x, b.y, b.width,
+                             b.height);
 }
 
 void Canvas::fillRect(RectF r, Color color)
@@ -284,8 +300,8 @@ void Canvas::drawImage(const PixelBuffer& picture, RectF dest, ImageDrawOptions 
     if (options.darken > 0) {
         // Black through the picture's own alpha darkens only where the picture is.
         auto shade = solid(Color::black(), options.darken * std::min(options.opacity, 1.0));
-        pixman_image_composite32(PIXMAN_OP_OVER, shade.get(), source.get(), m->dest.get(), 0, 0, srcX, srcY, d.x,
-                                 d.y, d.width, d.height);
+        pixman_image_composite32(PIXMAN_OP_OVER, shade.get(), source.get(), m->dest.get(), 0, 0, srcX, srcY, d.x, d.y,
+                                 d.width, d.height);
     }
 }
 

@@ -37,7 +37,10 @@ void Control::addTarget(std::function<void()> action, ControlEvent event)
         m_targets.push_back({std::move(action), event});
 }
 
-void Control::removeAllTargets() { m_targets.clear(); }
+void Control::removeAllTargets()
+{
+    m_targets.clear();
+}
 
 ControlState Control::state() const
 {

@@ -48,9 +48,15 @@ std::shared_ptr<Font> Font::get(int pixelSize, bool bold)
     return made;
 }
 
-Font::~Font() { TTF_CloseFont(m_font); }
+Font::~Font()
+{
+    TTF_CloseFont(m_font);
+}
 
-int Font::lineHeight() const { return TTF_FontLineSkip(m_font); }
+int Font::lineHeight() const
+{
+    return TTF_FontLineSkip(m_font);
+}
 
 int Font::width(std::string_view text) const
 {
@@ -66,7 +72,8 @@ std::shared_ptr<const PixelBuffer> Font::render(std::string_view text, Color col
     std::string s(text);
     if (s.empty())
         return nullptr;
-    SDL_Surface* surface = TTF_RenderUTF8_Blended(m_font, s.c_str(), SDL_Color{color.red, color.green, color.blue, 255});
+    SDL_Surface* surface
+        = TTF_RenderUTF8_Blended(m_font, s.c_str(), SDL_Color{color.red, color.green, color.blue, 255});
     if (!surface)
         return nullptr;
     std::shared_ptr<PixelBuffer> out;
@@ -78,7 +85,8 @@ std::shared_ptr<const PixelBuffer> Font::render(std::string_view text, Color col
     if (out) {
         SDL_LockSurface(argb);
         for (int y = 0; y < argb->h; ++y) {
-            auto* src = reinterpret_cast<const std::uint32_t*>(static_cast<const std::uint8_t*>(argb->pixels) + y * argb->pitch);
+            auto* src = reinterpret_cast<const std::uint32_t*>(static_cast<const std::uint8_t*>(argb->pixels)
+                                                               + y * argb->pitch);
             auto* dst = reinterpret_cast<std::uint32_t*>(out->row(y));
             for (int x = 0; x < argb->w; ++x) {
                 std::uint32_t p = src[x];
@@ -99,12 +107,14 @@ std::vector<std::string> Font::wrap(std::string_view text, int maxWidth) const
     std::size_t start = 0;
     while (start <= text.size()) {
         std::size_t end = text.find('\n', start);
-        std::string_view paragraph = text.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start);
+        std::string_view paragraph
+            = text.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start);
         std::string line;
         std::size_t pos = 0;
         while (pos < paragraph.size()) {
             std::size_t space = paragraph.find(' ', pos);
-            std::string_view word = paragraph.substr(pos, space == std::string_view::npos ? std::string_view::npos : space - pos);
+            std::string_view word
+                = paragraph.substr(pos, space == std::string_view::npos ? std::string_view::npos : space - pos);
             std::string candidate = line.empty() ? std::string(word) : line + " " + std::string(word);
             if (!line.empty() && width(candidate) > maxWidth) {
                 lines.push_back(line);

@@ -40,7 +40,10 @@ public:
     std::vector<std::string> wrap(std::string_view text, int maxWidth) const;
 
 private:
-    explicit Font(TTF_Font* font) : m_font(font) {}
+    explicit Font(TTF_Font* font)
+        : m_font(font)
+    {
+    }
     TTF_Font* m_font;
 };
 

@@ -14,14 +14,14 @@ public:
     void present(const PixelBuffer&, const std::vector<PixelRect>&) override {}
     // Nothing arrives from outside, so the run loop may sleep until its next source.
     double maximumWait() const override { return 1.0; }
-    void idleWait(double seconds) override
-    {
-        std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
-    }
+    void idleWait(double seconds) override { std::this_thread::sleep_for(std::chrono::duration<double>(seconds)); }
 };
 
 } // namespace
 
-std::unique_ptr<WindowBackend> makeOffscreenBackend() { return std::make_unique<OffscreenBackend>(); }
+std::unique_ptr<WindowBackend> makeOffscreenBackend()
+{
+    return std::make_unique<OffscreenBackend>();
+}
 
 } // namespace waterline

@@ -70,7 +70,10 @@ double PhotoGrid::contentHeight() const
     return m_spacing + rows * (m_cell + m_spacing);
 }
 
-double PhotoGrid::maximumOffset() const { return std::max(0.0, contentHeight() - bounds().height); }
+double PhotoGrid::maximumOffset() const
+{
+    return std::max(0.0, contentHeight() - bounds().height);
+}
 
 void PhotoGrid::setOffset(double offset)
 {
@@ -110,10 +113,13 @@ void PhotoGrid::touchEnded(PointF p)
     m_touching = false;
     if (tap && bounds().contains(p))
         if (auto index = indexAt(p); index && onTap)
-            onTap(*index);   // last: the callback may close the picker
+            onTap(*index); // last: the callback may close the picker
 }
 
-void PhotoGrid::touchCancelled() { m_touching = false; }
+void PhotoGrid::touchCancelled()
+{
+    m_touching = false;
+}
 
 bool PhotoGrid::scrollWheel(PointF, double, double dy)
 {

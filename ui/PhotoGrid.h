@@ -17,7 +17,7 @@ namespace waterline {
 class PhotoGrid : public View {
 public:
     static constexpr double kTapSlop = 8;
-    static constexpr double kWheelStep = 40;   // points per wheel notch
+    static constexpr double kWheelStep = 40; // points per wheel notch
 
     PhotoGrid(double cellSize, double spacing);
 
@@ -26,7 +26,7 @@ public:
     void setThumbnail(int index, std::shared_ptr<const PixelBuffer>);
 
     int columns() const;
-    RectF cellFrame(int index) const;            // content points
+    RectF cellFrame(int index) const; // content points
     std::optional<int> indexAt(PointF content) const;
     double contentHeight() const;
     double offset() const { return bounds().y; }

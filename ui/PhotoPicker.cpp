@@ -26,25 +26,48 @@ PhotoPicker::PhotoPicker(SizeF size)
     m_cancel = &add<Button>(Button::Custom);
     m_cancel->setTitle("Cancel");
     m_cancel->setFrame({size.width - kCancelWidth, 0, kCancelWidth, kTitleBarHeight});
-    m_cancel->addTarget([this] { if (didCancel) didCancel(); }, ControlEvent::TouchUpInside);
+    m_cancel->addTarget(
+        [this] {
+            if (didCancel)
+                didCancel();
+        },
+        ControlEvent::TouchUpInside);
     m_grid = &add<PhotoGrid>(kCellSize, kSpacing);
     m_grid->setFrame({0, kTitleBarHeight + 1, size.width, size.height - kTitleBarHeight - 1});
-    m_grid->onTap = [this](int index) { if (didPick) didPick(index); };
+    m_grid->onTap = [this](int index) {
+        if (didPick)
+            didPick(index);
+    };
 }
 
 PhotoPicker::~PhotoPicker() = default;
 
-void PhotoPicker::setPhotoCount(int count) { m_grid->setCount(count); }
-int PhotoPicker::photoCount() const { return m_grid->count(); }
+void PhotoPicker::setPhotoCount(int count)
+{
+    m_grid->setCount(count);
+}
+int PhotoPicker::photoCount() const
+{
+    return m_grid->count();
+}
 
 void PhotoPicker::setThumbnail(int index, std::shared_ptr<const PixelBuffer> thumbnail)
 {
     m_grid->setThumbnail(index, std::move(thumbnail));
 }
 
-double PhotoPicker::contentOffset() const { return m_grid->offset(); }
-void PhotoPicker::setContentOffset(double offset) { m_grid->setOffset(offset); }
-double PhotoPicker::maximumContentOffset() const { return m_grid->maximumOffset(); }
+double PhotoPicker::contentOffset() const
+{
+    return m_grid->offset();
+}
+void PhotoPicker::setContentOffset(double offset)
+{
+    m_grid->setOffset(offset);
+}
+double PhotoPicker::maximumContentOffset() const
+{
+    return m_grid->maximumOffset();
+}
 
 std::optional<int> PhotoPicker::indexAt(PointF local) const
 {

@@ -20,7 +20,7 @@ enum class ArrowSide { None, Top, Bottom };
 class PopoverPanel : public View {
 public:
     ArrowSide arrow = ArrowSide::None;
-    double arrowX = 0;   // in local points
+    double arrowX = 0; // in local points
 
     RectF body() const
     {

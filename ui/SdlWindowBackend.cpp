@@ -135,7 +135,10 @@ public:
     // SDL's input is not an fd the run loop can wait on: look at it every 4 ms.
     double maximumWait() const override { return 0.004; }
 
-    void idleWait(double seconds) override { SDL_WaitEventTimeout(nullptr, static_cast<int>(std::ceil(seconds * 1000))); }
+    void idleWait(double seconds) override
+    {
+        SDL_WaitEventTimeout(nullptr, static_cast<int>(std::ceil(seconds * 1000)));
+    }
 
 private:
     ErrorPtr failure(const std::string& what)

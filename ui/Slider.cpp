@@ -108,7 +108,10 @@ void Slider::touchBegan(PointF p)
     trackTo(p);
 }
 
-void Slider::touchMoved(PointF p) { trackTo(p); }
+void Slider::touchMoved(PointF p)
+{
+    trackTo(p);
+}
 
 void Slider::touchEnded(PointF p)
 {
@@ -118,7 +121,10 @@ void Slider::touchEnded(PointF p)
         sendActions(ControlEvent::ValueChanged);
 }
 
-void Slider::touchCancelled() { setHighlighted(false); }
+void Slider::touchCancelled()
+{
+    setHighlighted(false);
+}
 
 void Slider::draw(Canvas& canvas)
 {

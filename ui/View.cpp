@@ -18,10 +18,14 @@ namespace {
 PointF rotate(PointF v, int turns)
 {
     switch (((turns % 4) + 4) % 4) {
-    case 1: return {-v.y, v.x};
-    case 2: return {-v.x, -v.y};
-    case 3: return {v.y, -v.x};
-    default: return v;
+    case 1:
+        return {-v.y, v.x};
+    case 2:
+        return {-v.x, -v.y};
+    case 3:
+        return {v.y, -v.x};
+    default:
+        return v;
     }
 }
 
@@ -36,7 +40,10 @@ RectF unite(RectF a, RectF b)
 
 View::View() = default;
 
-View::View(RectF frame) { setFrame(frame); }
+View::View(RectF frame)
+{
+    setFrame(frame);
+}
 
 View::~View()
 {
@@ -139,8 +146,9 @@ PointF View::pointFromParent(PointF p) const
 
 PointF View::pointToParent(PointF p) const
 {
-    PointF d = rotate({p.x - m_boundsOrigin.x - m_boundsSize.width / 2, p.y - m_boundsOrigin.y - m_boundsSize.height / 2},
-                      m_quarterTurns);
+    PointF d
+        = rotate({p.x - m_boundsOrigin.x - m_boundsSize.width / 2, p.y - m_boundsOrigin.y - m_boundsSize.height / 2},
+                 m_quarterTurns);
     return {m_center.x + d.x, m_center.y + d.y};
 }
 

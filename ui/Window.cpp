@@ -54,7 +54,11 @@ bool contains(PixelRect outer, PixelRect inner)
 // RAII counter of nested dispatches; deferred work runs when the outermost one ends.
 struct DispatchScope {
     int& depth;
-    explicit DispatchScope(int& d) : depth(d) { ++depth; }
+    explicit DispatchScope(int& d)
+        : depth(d)
+    {
+        ++depth;
+    }
     ~DispatchScope() { --depth; }
 };
 
@@ -95,7 +99,10 @@ AlertView& Window::show(std::unique_ptr<AlertView> alert)
     return shown;
 }
 
-AlertView* Window::frontAlert() const { return m_alerts.empty() ? nullptr : m_alerts.front().get(); }
+AlertView* Window::frontAlert() const
+{
+    return m_alerts.empty() ? nullptr : m_alerts.front().get();
+}
 
 void Window::showFrontAlert()
 {
@@ -198,12 +205,23 @@ void Window::dispatch(const InputEvent& event)
     {
         DispatchScope scope(m_dispatchDepth);
         switch (event.type) {
-        case InputEvent::Type::PointerDown: pointerDown(event.point); break;
-        case InputEvent::Type::PointerMove: pointerMove(event.point); break;
-        case InputEvent::Type::PointerUp: pointerUp(event.point); break;
-        case InputEvent::Type::Wheel: wheel(event); break;
-        case InputEvent::Type::Key: key(event.key); break;
-        case InputEvent::Type::Quit: break;
+        case InputEvent::Type::PointerDown:
+            pointerDown(event.point);
+            break;
+        case InputEvent::Type::PointerMove:
+            pointerMove(event.point);
+            break;
+        case InputEvent::Type::PointerUp:
+            pointerUp(event.point);
+            break;
+        case InputEvent::Type::Wheel:
+            wheel(event);
+            break;
+        case InputEvent::Type::Key:
+            key(event.key);
+            break;
+        case InputEvent::Type::Quit:
+            break;
         }
     }
     if (m_dispatchDepth == 0)
@@ -237,7 +255,7 @@ void Window::pointerDown(PointF p)
         stale->touchCancelled();
     }
     if (AlertView* alert = frontAlert()) {
-        beginTouch(alert->hitTest(p), p);   // modal: a press beside the alert reaches nothing
+        beginTouch(alert->hitTest(p), p); // modal: a press beside the alert reaches nothing
         return;
     }
     if (m_popover && !m_popover->panel().frame().contains(p)) {
@@ -280,7 +298,7 @@ void Window::key(const std::string& name)
             alert->dismissWithButtonIndex(count - 1);
         else if (count > 0 && isEscape)
             alert->dismissWithButtonIndex(0);
-        return;   // modal: other keys wait until the alert is answered
+        return; // modal: other keys wait until the alert is answered
     }
     if (m_popover && isEscape) {
         m_popover->dismissedByWindow();
@@ -295,7 +313,8 @@ void Window::key(const std::string& name)
 void Window::markDirty(RectF r)
 {
     double x0 = std::max(0.0, std::floor(r.x)), y0 = std::max(0.0, std::floor(r.y));
-    double x1 = std::min(kScreenSize.width, std::ceil(r.maxX())), y1 = std::min(kScreenSize.height, std::ceil(r.maxY()));
+    double x1 = std::min(kScreenSize.width, std::ceil(r.maxX())),
+           y1 = std::min(kScreenSize.height, std::ceil(r.maxY()));
     if (x1 <= x0 || y1 <= y0)
         return;
     PixelRect rect{static_cast<int>(x0), static_cast<int>(y0), static_cast<int>(x1 - x0), static_cast<int>(y1 - y0)};

@@ -132,8 +132,7 @@ int main(int argc, char** argv)
     }
     bool written = draw(folder, "album.png", 60, kPlate, albumGlyph())
         && draw(folder, "Camera.png", 60, kPlate, cameraGlyph(0, 0, 1))
-        && draw(folder, "save.png", 60, kPlate, saveGlyph())
-        && draw(folder, "share.png", 60, kPlate, shareGlyph())
+        && draw(folder, "save.png", 60, kPlate, saveGlyph()) && draw(folder, "share.png", 60, kPlate, shareGlyph())
         && draw(folder, "changecamera.png", 90, kPlate, changeCameraGlyph())
         && draw(folder, "Flash_On.png", 60, kLitPlate, boltGlyph())
         && draw(folder, "Flash_Off.png", 60, kPlate, boltOffGlyph());

@@ -20,9 +20,9 @@ Shape roundedRect(double x, double y, double width, double height, double radius
 
 Shape roundedRectOutline(double x, double y, double width, double height, double radius, double stroke)
 {
-    return subtract(roundedRect(x, y, width, height, radius),
-                    roundedRect(x + stroke, y + stroke, width - 2 * stroke, height - 2 * stroke,
-                                std::max(0.0, radius - stroke)));
+    return subtract(
+        roundedRect(x, y, width, height, radius),
+        roundedRect(x + stroke, y + stroke, width - 2 * stroke, height - 2 * stroke, std::max(0.0, radius - stroke)));
 }
 
 Shape circle(Point centre, double radius)

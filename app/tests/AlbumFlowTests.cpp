@@ -30,10 +30,8 @@ TEST(AlbumFlow, PickedPhotosAreFittedIntoTheUpperHalf)
         SizeF shown;
     };
     const Case cases[] = {
-        {{3264, 2448}, {816, 612}, {682, 512}},
-        {{2448, 3264}, {612, 816}, {384, 512}},
-        {{300, 200}, {300, 200}, {300, 200}},
-        {{768, 512}, {768, 512}, {768, 512}},
+        {{3264, 2448}, {816, 612}, {682, 512}}, {{2448, 3264}, {612, 816}, {384, 512}},
+        {{300, 200}, {300, 200}, {300, 200}},   {{768, 512}, {768, 512}, {768, 512}},
         {{1000, 100}, {1000, 100}, {768, 76}},
     };
     Screen screen(1);
@@ -87,8 +85,8 @@ TEST(AlbumFlow, AnItemWithoutAPictureChangesNothing)
     auto initial = screen->displayedPicture();
     screen->albumbtnclicked();
     ASSERT_TRUE(screen->albumpopoverController());
-    const PickedPhoto items[] = {{nullptr, {768, 512}}, {apptest::gradientPicture(4, 4), {0, 4}},
-                                 {apptest::gradientPicture(4, 4), {4, 0}}};
+    const PickedPhoto items[]
+        = {{nullptr, {768, 512}}, {apptest::gradientPicture(4, 4), {0, 4}}, {apptest::gradientPicture(4, 4), {4, 0}}};
     for (const auto& item : items) {
         screen->imagePickerController(item);
         EXPECT_FALSE(screen->albumpopoverController()->isPopoverVisible());

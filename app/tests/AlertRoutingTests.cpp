@@ -36,8 +36,9 @@ TEST(AlertTexts, PromptsCarryTheirTagsAndCancelFirst)
 
     auto more = AlertTexts::more();
     EXPECT_EQ(more.title, "A Bonus Free App: Amorette");
-    EXPECT_EQ(more.message, "Free Amorette App will help you make magic love photo for your sweet heart. "
-                            "Would you like to download the FREE App now?");
+    EXPECT_EQ(more.message,
+              "Free Amorette App will help you make magic love photo for your sweet heart. "
+              "Would you like to download the FREE App now?");
     EXPECT_EQ(more.buttons, (std::vector<std::string_view>{"No", "Yes"}));
     EXPECT_EQ(more.tag, 2);
 }

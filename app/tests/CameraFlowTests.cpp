@@ -94,7 +94,8 @@ TEST(CameraFlow, SwitchingRestartsCaptureOnTheOtherCameraWithItsOwnTurn)
 TEST(CameraFlow, TheCountComesFromTheDeviceListAndZeroShutsTheCameraPath)
 {
     EXPECT_EQ(countVideoDevices(0), 0);
-    EXPECT_EQ(countVideoDevices(3), 3 + countVideoDevices(std::nullopt)) << "synthetic cameras come before the real ones";
+    EXPECT_EQ(countVideoDevices(3), 3 + countVideoDevices(std::nullopt))
+        << "synthetic cameras come before the real ones";
 
     Screen screen(countVideoDevices(0));
     EXPECT_EQ(screen.frontAlertTitle(), "No Camera is detected.");

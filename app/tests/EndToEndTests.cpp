@@ -87,13 +87,17 @@ TEST(EndToEnd, PickAPhotoSaveItAndTakeAScreenshot)
                                              "key Escape         # no to the companion prompt\n"
                                              "tap 30 994         # the album button\n"
                                              "wait 300\n"
-                                             "tap " << photo.x << " " << photo.y << "\n"
+                                             "tap "
+                                          << photo.x << " " << photo.y
+                                          << "\n"
                                              "wait 1000\n"
                                              "tap 678 994        # save\n"
                                              "wait 1500\n"
                                              "key Return         # OK to \"Saved!\"\n"
                                              "wait 100\n"
-                                             "screenshot " << screenshot.string() << "\n"
+                                             "screenshot "
+                                          << screenshot.string()
+                                          << "\n"
                                              "quit\n";
 
     int status = runApplication({"--offscreen", "--cameras", "1", "--photos", photos.string(), "--config-dir",

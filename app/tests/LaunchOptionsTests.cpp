@@ -6,8 +6,8 @@ using namespace waterline;
 
 TEST(LaunchOptions, ReadsEveryFlag)
 {
-    auto parsed = parseLaunchOptions({"--offscreen", "--photos", "/p", "--config-dir", "/c", "--script", "s.txt",
-                                      "--cameras", "2"});
+    auto parsed = parseLaunchOptions(
+        {"--offscreen", "--photos", "/p", "--config-dir", "/c", "--script", "s.txt", "--cameras", "2"});
     ASSERT_TRUE(parsed) << parsed.error;
     EXPECT_TRUE(parsed.options.offscreen);
     EXPECT_EQ(parsed.options.photos, std::filesystem::path("/p"));

@@ -58,7 +58,7 @@ TEST(PhotoLibrary, PicturesFolderComesFromTheEnvironmentThenUserDirsThenHome)
 
     EXPECT_EQ(PhotoLibrary::defaultPicturesDirectory(), scratch / "Pictures");
     std::ofstream(scratch / "config" / "user-dirs.dirs") << "# written by xdg-user-dirs-update\n"
-                                                           "XDG_PICTURES_DIR=\"$HOME/Bilder\"\n";
+                                                            "XDG_PICTURES_DIR=\"$HOME/Bilder\"\n";
     EXPECT_EQ(PhotoLibrary::defaultPicturesDirectory(), scratch / "Bilder");
     setenv("XDG_PICTURES_DIR", "/srv/photos", 1);
     EXPECT_EQ(PhotoLibrary::defaultPicturesDirectory(), std::filesystem::path("/srv/photos"));

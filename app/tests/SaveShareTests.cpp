@@ -137,8 +137,7 @@ TEST(SaveShare, AFailedSaveSaysSoInsteadOfSaved)
     screen->savebtnclicked();
     ASSERT_TRUE(apptest::runUntil([&] { return screen.frontAlert() != nullptr; }));
     EXPECT_EQ(screen.frontAlertTitle(), "Not Saved");
-    EXPECT_NE(screen.frontAlert()->message().find("album folder"), std::string::npos)
-        << screen.frontAlert()->message();
+    EXPECT_NE(screen.frontAlert()->message().find("album folder"), std::string::npos) << screen.frontAlert()->message();
     EXPECT_EQ(screen.frontAlert()->buttonTitleAtIndex(0), "OK");
 }
 
@@ -179,8 +178,11 @@ TEST(SaveShare, WithAMailClientTheJPEGGoesToXdgEmail)
     std::filesystem::create_directory(bin);
     auto record = screen.scratch / "xdg-email.args";
     writeScript(bin / "xdg-mime", "echo mailclient.desktop\n");
-    writeScript(bin / "xdg-email", "for a in \"$@\"; do echo \"$a\"; done > '" + record.string() + ".tmp'\n"
-                                   "mv '" + record.string() + ".tmp' '" + record.string() + "'\n");
+    writeScript(bin / "xdg-email",
+                "for a in \"$@\"; do echo \"$a\"; done > '" + record.string()
+                    + ".tmp'\n"
+                      "mv '"
+                    + record.string() + ".tmp' '" + record.string() + "'\n");
     ScopedVariable path("PATH", pathWith(bin));
     // Attachments handed over a day ago are cleared away; a recent one stays.
     auto temporary = screen.scratch / "tmp";
@@ -197,7 +199,8 @@ TEST(SaveShare, WithAMailClientTheJPEGGoesToXdgEmail)
     std::string arguments = readFile(record);
     std::string expectedStart = "--utf8\n--subject\nHello!\n--body\nHello!\n--attach\n";
     ASSERT_EQ(arguments.substr(0, expectedStart.size()), expectedStart);
-    std::filesystem::path attachment = arguments.substr(expectedStart.size(), arguments.size() - expectedStart.size() - 1);
+    std::filesystem::path attachment
+        = arguments.substr(expectedStart.size(), arguments.size() - expectedStart.size() - 1);
     EXPECT_EQ(attachment.filename(), "WaterPhoto.jpg");
     auto picture = PictureFile::read(attachment);
     ASSERT_TRUE(picture) << picture.error;

@@ -53,7 +53,8 @@ TEST(SavedPhotoAlbum, AFailedSaveSaysWhyAndLeavesNothing)
         GTEST_SKIP() << "root may write anywhere";
     apptest::ScratchDirectory scratch;
     std::filesystem::create_directory(scratch / "locked");
-    std::filesystem::permissions(scratch / "locked", std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+    std::filesystem::permissions(scratch / "locked",
+                                 std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
     auto saved = SavedPhotoAlbum(scratch / "locked").save(std::vector<std::uint8_t>{1});
     EXPECT_FALSE(saved);
     EXPECT_NE(saved.error.find("Permission denied"), std::string::npos) << saved.error;

@@ -68,8 +68,7 @@ inline void writeJPEG(const std::filesystem::path& path, int width, int height)
 
 class Screen {
 public:
-    explicit Screen(int cameras = 1, std::filesystem::path configDirectory = {},
-                    std::filesystem::path photos = {})
+    explicit Screen(int cameras = 1, std::filesystem::path configDirectory = {}, std::filesystem::path photos = {})
     {
         ErrorPtr error;
         app = Application::create({.offscreen = true}, &error);

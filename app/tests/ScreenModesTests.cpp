@@ -85,8 +85,8 @@ TEST(ScreenModes, StartModeLaysOutEveryElement)
     EXPECT_FALSE(screen->waterImageView().clipsToBounds());
     EXPECT_TRUE(screen->albumButton().isEnabled());
     EXPECT_FALSE(screen->flashButton().isSelected());
-    for (auto* button : {&screen->albumButton(), &screen->cameraButton(), &screen->saveButton(),
-                         &screen->shareButton(), &screen->changeCameraButton(), &screen->flashButton()})
+    for (auto* button : {&screen->albumButton(), &screen->cameraButton(), &screen->saveButton(), &screen->shareButton(),
+                         &screen->changeCameraButton(), &screen->flashButton()})
         EXPECT_TRUE(button->image(ControlState::Normal)) << "every button has its picture";
     EXPECT_TRUE(screen->flashButton().image(ControlState::Selected));
 }
@@ -94,8 +94,8 @@ TEST(ScreenModes, StartModeLaysOutEveryElement)
 TEST(ScreenModes, SlidersHaveTheirRangesValuesAndTurns)
 {
     Screen screen(1);
-    const SliderLayout* layouts[] = {&ScreenLayout::kK1Slider, &ScreenLayout::kK2Slider, &ScreenLayout::kK3Slider,
-                                     &ScreenLayout::kK4Slider};
+    const SliderLayout* layouts[]
+        = {&ScreenLayout::kK1Slider, &ScreenLayout::kK2Slider, &ScreenLayout::kK3Slider, &ScreenLayout::kK4Slider};
     const float expected[4][3] = {{0.1f, 1.0f, 1.0f}, {0, 32, 3}, {0, 0.2f, 0.04f}, {0, 0.4f, 0.1f}};
     for (int k = 1; k <= 4; ++k) {
         Slider& slider = screen->slider(k);

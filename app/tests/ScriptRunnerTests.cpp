@@ -30,9 +30,11 @@ TEST(ScriptRunner, DragsMoveASliderAsAFingerWouldAndQuitEndsTheRun)
     auto script = parseScript("wait 50\n"
                               "drag 30 140 30 545 200   # K1 from its top end to about half way\n"
                               "drag 250 994 120 994 100 # K3 to its minimum\n"
-                              "screenshot " + (screen.scratch / "shot.png").string() + "\n"
-                              "quit\n"
-                              "tap 30 994               # never reached\n");
+                              "screenshot "
+                              + (screen.scratch / "shot.png").string()
+                              + "\n"
+                                "quit\n"
+                                "tap 30 994               # never reached\n");
     ASSERT_TRUE(script) << script.error;
     ScriptRunner runner(*screen.app, script.commands);
     runner.start();

@@ -6,8 +6,8 @@
 // The first input byte picks the vector path and the stream decoder's piece size.
 #include "ReferenceBase64.h"
 #include "SimdLevel.h"
-#include "waterline/base64/Base64.h"
-#include "waterline/base64/Base64StreamDecoder.h"
+#include <waterline/base64/Base64.h>
+#include <waterline/base64/Base64StreamDecoder.h>
 
 #include <cstdlib>
 
@@ -55,8 +55,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         check(Base64::decodeData(*Base64::encodeData(input)) == input);
         check(Base64::decodeString(*Base64::stringByEncodingBytes(input)) == input);
         check(Base64::webSafeDecodeData(*Base64::webSafeEncodeData(input, Base64::Padding::Omitted)) == input);
-        check(Base64::webSafeDecodeString(*Base64::stringByWebSafeEncodingBytes(input, Base64::Padding::Written)) ==
-              input);
+        check(Base64::webSafeDecodeString(*Base64::stringByWebSafeEncodingBytes(input, Base64::Padding::Written))
+              == input);
     }
     return 0;
 }

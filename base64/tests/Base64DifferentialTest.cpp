@@ -5,8 +5,8 @@
 // random places, must agree with the one-shot decoder.
 #include "ReferenceBase64.h"
 #include "SimdLevel.h"
-#include "waterline/base64/Base64.h"
-#include "waterline/base64/Base64StreamDecoder.h"
+#include <waterline/base64/Base64.h>
+#include <waterline/base64/Base64StreamDecoder.h>
 
 #include <gtest/gtest.h>
 
@@ -31,11 +31,11 @@ protected:
     {
         Data bytes(length);
         for (auto& b : bytes)
-            b = static_cast<std::uint8_t>(random_());
+            b = static_cast<std::uint8_t>(m_random());
         return bytes;
     }
 
-    std::size_t below(std::size_t n) { return std::uniform_int_distribution<std::size_t>(0, n - 1)(random_); }
+    std::size_t below(std::size_t n) { return std::uniform_int_distribution<std::size_t>(0, n - 1)(m_random); }
 
     // Short inputs mostly, some long enough for many vector blocks.
     std::size_t randomLength() { return below(8) == 0 ? below(2000) : below(120); }
@@ -48,15 +48,17 @@ protected:
         const auto encoded = reference::encode(randomBytes(length),
                                                webSafe ? reference::kWebSafeChars : reference::kStandardChars, padded);
         Data text = *encoded;
-        static constexpr std::uint8_t kSpecial[] = {9, 10, 11, 12, 13, 32, 160, 255, 0, '=', '+', '/', '-', '_',
-                                                    133, 128, '*', 'A', 'Q', 'g', 'w', '8'};
+        static constexpr std::uint8_t kSpecial[]
+            = {9, 10, 11, 12, 13, 32, 160, 255, 0, '=', '+', '/', '-', '_', 133, 128, '*', 'A', 'Q', 'g', 'w', '8'};
         const std::size_t edits = below(4) == 0 ? 0 : below(6);
         for (std::size_t e = 0; e < edits; ++e) {
-            const std::uint8_t byte = below(8) == 0 ? static_cast<std::uint8_t>(random_())
-                                                    : kSpecial[below(std::size(kSpecial))];
+            const std::uint8_t byte
+                = below(8) == 0 ? static_cast<std::uint8_t>(m_random()) : kSpecial[below(std::size(kSpecial))];
             const std::size_t at = below(text.size() + 1);
             switch (below(3)) {
-            case 0: text.insert(text.begin() + static_cast<std::ptrdiff_t>(at), byte); break;
+            case 0:
+                text.insert(text.begin() + static_cast<std::ptrdiff_t>(at), byte);
+                break;
             case 1:
                 if (at < text.size())
                     text[at] = byte;
@@ -93,7 +95,7 @@ protected:
         return out;
     }
 
-    std::mt19937_64 random_{20261208};
+    std::mt19937_64 m_random{20261208};
 };
 
 TEST_P(Differential, EncodingMatchesReference)
@@ -146,8 +148,7 @@ TEST_P(Differential, EveryByteInEveryLane)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(EveryPath, Differential,
-                         testing::Values(SimdLevel::Scalar, SimdLevel::SSSE3, SimdLevel::AVX2),
+INSTANTIATE_TEST_SUITE_P(EveryPath, Differential, testing::Values(SimdLevel::Scalar, SimdLevel::SSSE3, SimdLevel::AVX2),
                          [](const auto& info) { return std::string(toString(info.param)); });
 
 } // namespace

@@ -1,6 +1,6 @@
 // The codec's answers for the cases that matter: lengths, both alphabets, padding,
 // whitespace, NUL, trailing bits, and the ASCII rule of the string operations.
-#include "waterline/base64/Base64.h"
+#include <waterline/base64/Base64.h>
 
 #include <gtest/gtest.h>
 
@@ -70,34 +70,34 @@ TEST(Base64, DecodesPaddingWhitespaceNulAndTrailingBits)
     const std::string none = "<none>";
     const Case cases[] = {
         {"TQ==", "M", "M"},
-        {"TQ", none, "M"},                  // padding required only by the standard decoder
-        {"TQ=", none, none},                // second '=' missing
-        {"TQ===", none, none},              // more than whitespace after the padding
+        {"TQ", none, "M"},     // padding required only by the standard decoder
+        {"TQ=", none, none},   // second '=' missing
+        {"TQ===", none, none}, // more than whitespace after the padding
         {"TQ==x", none, none},
-        {"TQ==TQ==", none, none},           // text after the padding
+        {"TQ==TQ==", none, none}, // text after the padding
         {"TQ== \n", "M", "M"},
-        {"T Q\t=\r\n=", "M", "M"},          // whitespace inside the group and between the '='
-        {"TR==", none, none},               // R is 17: its low four bits are set
+        {"T Q\t=\r\n=", "M", "M"}, // whitespace inside the group and between the '='
+        {"TR==", none, none},      // R is 17: its low four bits are set
         {"QUI=", "AB", "AB"},
         {"QUI", none, "AB"},
-        {"QUJ=", none, none},               // J is 9: its low two bits are set
-        {"T===", none, none},               // padding after one character
-        {"=", none, none},                  // padding at the start of a group
-        {"T", none, none},                  // a single character makes no byte
-        {"TQ==\0garbage"s, "M", "M"},       // NUL ends the input
+        {"QUJ=", none, none},         // J is 9: its low two bits are set
+        {"T===", none, none},         // padding after one character
+        {"=", none, none},            // padding at the start of a group
+        {"T", none, none},            // a single character makes no byte
+        {"TQ==\0garbage"s, "M", "M"}, // NUL ends the input
         {"TWFu\0TQ"s, "Man", "Man"},
-        {"TQ\0=="s, none, "M"},             // NUL before the padding ends the text unpadded
-        {"TQ=\0="s, none, none},            // NUL where the second '=' belongs
+        {"TQ\0=="s, none, "M"},  // NUL before the padding ends the text unpadded
+        {"TQ=\0="s, none, none}, // NUL where the second '=' belongs
         {"TQ== \0x"s, "M", "M"},
         {"QUI= \v\f", "AB", "AB"},
-        {"QUI= =", none, none},             // a complete group takes no second '='
-        {"\0TQ=="s, none, none},            // nothing before the NUL
-        {" \t\n", none, none},              // whitespace only decodes to nothing
+        {"QUI= =", none, none},  // a complete group takes no second '='
+        {"\0TQ=="s, none, none}, // nothing before the NUL
+        {" \t\n", none, none},   // whitespace only decodes to nothing
         {"TW Fu\n TW Fu", "ManMan", "ManMan"},
         {"+/+/", "\xFB\xFF\xBF", none},
         {"-_-_", none, "\xFB\xFF\xBF"},
-        {"TQ\x85=", none, none},            // 133 is not whitespace
-        {"TQ\xA0==\xFF", "M", "M"},         // 160 and 255 are
+        {"TQ\x85=", none, none},    // 133 is not whitespace
+        {"TQ\xA0==\xFF", "M", "M"}, // 160 and 255 are
         {"TQ\x80=", none, none},
     };
     for (const Case& c : cases) {
@@ -118,8 +118,8 @@ TEST(Base64, TablesClassifyEveryByte)
         // Any alphabet character completes the group "QUI?", so only alphabet
         // membership, whitespace and NUL decide between a result and none.
         const Data group = {'Q', 'U', 'I', static_cast<std::uint8_t>(byte), 'A', 'A', 'A', 'A'};
-        const bool whitespace = byte == 9 || byte == 10 || byte == 11 || byte == 12 || byte == 13 || byte == 32 ||
-                                byte == 160 || byte == 255;
+        const bool whitespace = byte == 9 || byte == 10 || byte == 11 || byte == 12 || byte == 13 || byte == 32
+            || byte == 160 || byte == 255;
         const bool inBoth = common.find(static_cast<char>(byte)) != std::string_view::npos;
         const bool standardOnly = byte == '+' || byte == '/';
         const bool webSafeOnly = byte == '-' || byte == '_';

@@ -12,10 +12,8 @@
 
 namespace waterline::reference {
 
-inline constexpr std::string_view kStandardChars =
-    "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-inline constexpr std::string_view kWebSafeChars =
-    "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-_";
+inline constexpr std::string_view kStandardChars = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+inline constexpr std::string_view kWebSafeChars = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-_";
 
 inline bool isWhitespace(std::uint8_t b)
 {
@@ -87,7 +85,10 @@ inline std::size_t decodeCore(const std::uint8_t* src, std::size_t srcLen, std::
         if (v == 99)
             return 0;
         switch (state) {
-        case 0: dest[i] = static_cast<std::uint8_t>(v << 2); state = 1; break;
+        case 0:
+            dest[i] = static_cast<std::uint8_t>(v << 2);
+            state = 1;
+            break;
         case 1:
             dest[i] |= static_cast<std::uint8_t>(v >> 4);
             dest[i + 1] = static_cast<std::uint8_t>((v & 0x0F) << 4);
@@ -100,7 +101,11 @@ inline std::size_t decodeCore(const std::uint8_t* src, std::size_t srcLen, std::
             ++i;
             state = 3;
             break;
-        case 3: dest[i] |= v; ++i; state = 0; break;
+        case 3:
+            dest[i] |= v;
+            ++i;
+            state = 0;
+            break;
         }
         b = 0x7F; // the loop did not stop on this byte
     }

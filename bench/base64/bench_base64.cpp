@@ -4,7 +4,7 @@
 // Throughput counts the input: raw bytes when encoding, Base64 text when decoding.
 #include "ReferenceBase64.h"
 #include "SimdLevel.h"
-#include "waterline/base64/Base64.h"
+#include <waterline/base64/Base64.h>
 
 #include <benchmark/benchmark.h>
 #include <openssl/evp.h>

@@ -144,8 +144,14 @@ void loadFitted(benchmark::State& state, bool scaled)
     }
 }
 
-void BM_LoadPhotoFullDecode(benchmark::State& state) { loadFitted(state, false); }
-void BM_LoadPhotoScaledDecode(benchmark::State& state) { loadFitted(state, true); }
+void BM_LoadPhotoFullDecode(benchmark::State& state)
+{
+    loadFitted(state, false);
+}
+void BM_LoadPhotoScaledDecode(benchmark::State& state)
+{
+    loadFitted(state, true);
+}
 
 // A camera frame: 640 × 480 BGRA, turned upright to 480 × 640 ARGB.
 void BM_CameraFrameFixOrientation(benchmark::State& state)

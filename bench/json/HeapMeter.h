@@ -15,4 +15,4 @@ namespace waterline::bench {
 // before it started.
 std::size_t peakHeapBytes(const std::function<void()>& work);
 
-}  // namespace waterline::bench
+} // namespace waterline::bench

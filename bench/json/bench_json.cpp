@@ -11,7 +11,7 @@
 // only, SIMD). The input of simdjson is copied into its padded buffer beforehand.
 #include "HeapMeter.h"
 
-#include "waterline/json/VelJSON.h"
+#include <waterline/json/VelJSON.h>
 
 #include <benchmark/benchmark.h>
 #include <boost/json.hpp>
@@ -33,7 +33,8 @@ using waterline::bench::peakHeapBytes;
 
 namespace {
 
-std::string readDocument(const std::string& name) {
+std::string readDocument(const std::string& name)
+{
     std::ifstream in(std::string(WATERLINE_SOURCE_DIR "/../shared/bench-data/json/") + name, std::ios::binary);
     std::ostringstream text;
     text << in.rdbuf();
@@ -45,16 +46,19 @@ constexpr int kRapidParseFlags = rapidjson::kParseFullPrecisionFlag;
 // Registers a benchmark whose loop body is `body` and reports the document's size per
 // iteration, and the peak heap of one run of `measured`.
 template <typename Body, typename Measured>
-void add(const std::string& name, const std::string& document, Body body, Measured measured) {
+void add(const std::string& name, const std::string& document, Body body, Measured measured)
+{
     benchmark::RegisterBenchmark(name.c_str(), [&document, body, measured](benchmark::State& state) {
         double peak = static_cast<double>(peakHeapBytes(measured)) / 1e6;
-        for (auto _ : state) body();
+        for (auto _ : state)
+            body();
         state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * document.size()));
         state.counters["peak_MB"] = peak;
     })->Unit(benchmark::kMillisecond);
 }
 
-void registerParsing(const std::string& doc, const std::string& text, const simdjson::padded_string& padded) {
+void registerParsing(const std::string& doc, const std::string& text, const simdjson::padded_string& padded)
+{
     auto ours = [&text] {
         VelJSON json;
         benchmark::DoNotOptimize(json.objectWithString(text));
@@ -92,7 +96,8 @@ struct Trees {
     boost::json::value boostTree;
 };
 
-void registerWriting(const std::string& doc, const std::string& text, Trees& trees) {
+void registerWriting(const std::string& doc, const std::string& text, Trees& trees)
+{
     for (bool humanReadable : {false, true}) {
         std::string layout = humanReadable ? "human/" : "compact/";
         auto ours = [&trees, humanReadable] {
@@ -114,9 +119,8 @@ void registerWriting(const std::string& doc, const std::string& text, Trees& tre
             benchmark::DoNotOptimize(buffer.GetString());
         };
         add("write/" + layout + "rapidjson/" + doc, text, rapid, rapid);
-        auto nlohmannDump = [&trees, humanReadable] {
-            benchmark::DoNotOptimize(trees.nlohmannTree.dump(humanReadable ? 2 : -1));
-        };
+        auto nlohmannDump
+            = [&trees, humanReadable] { benchmark::DoNotOptimize(trees.nlohmannTree.dump(humanReadable ? 2 : -1)); };
         add("write/" + layout + "nlohmann/" + doc, text, nlohmannDump, nlohmannDump);
         if (!humanReadable) {
             auto boostSerialize = [&trees] { benchmark::DoNotOptimize(boost::json::serialize(trees.boostTree)); };
@@ -125,9 +129,10 @@ void registerWriting(const std::string& doc, const std::string& text, Trees& tre
     }
 }
 
-}  // namespace
+} // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv)
+{
     static std::vector<std::string> names = {"twitter.json", "citm_catalog.json", "canada.json"};
     static std::vector<std::string> texts;
     static std::vector<simdjson::padded_string> padded;

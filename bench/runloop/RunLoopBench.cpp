@@ -116,8 +116,7 @@ void BM_PlainQueue_CrossThreadRoundTrip(benchmark::State& state)
 {
     PlainTaskQueue serverQueue, clientQueue;
     std::thread server([&] {
-        while (serverQueue.runOne()) {
-        }
+        while (serverQueue.runOne()) {}
     });
     for (auto _ : state) {
         serverQueue.post([&] { clientQueue.post([] {}); });
@@ -133,7 +132,8 @@ void BM_RunLoop_ZeroDelayTimer(benchmark::State& state)
     RunLoop& loop = RunLoop::current();
     int fired = 0;
     for (auto _ : state) {
-        Timer::singleShot(std::chrono::nanoseconds(0), [&] { ++fired; }, loop);
+        Timer::singleShot(
+            std::chrono::nanoseconds(0), [&] { ++fired; }, loop);
         loop.runMode(kDefaultRunLoopMode, 1, true);
     }
     benchmark::DoNotOptimize(fired);

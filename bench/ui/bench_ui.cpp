@@ -83,9 +83,18 @@ void frames(benchmark::State& state, PixelFormat format, bool wholeScreen)
     }
 }
 
-void BM_FrameDirtyAreasEngineByteOrder(benchmark::State& state) { frames(state, PixelFormat::ARGB32Premultiplied, false); }
-void BM_FrameDirtyAreasCanvasByteOrder(benchmark::State& state) { frames(state, PixelFormat::BGRA32Premultiplied, false); }
-void BM_FrameWholeScreenEngineByteOrder(benchmark::State& state) { frames(state, PixelFormat::ARGB32Premultiplied, true); }
+void BM_FrameDirtyAreasEngineByteOrder(benchmark::State& state)
+{
+    frames(state, PixelFormat::ARGB32Premultiplied, false);
+}
+void BM_FrameDirtyAreasCanvasByteOrder(benchmark::State& state)
+{
+    frames(state, PixelFormat::BGRA32Premultiplied, false);
+}
+void BM_FrameWholeScreenEngineByteOrder(benchmark::State& state)
+{
+    frames(state, PixelFormat::ARGB32Premultiplied, true);
+}
 
 void BM_CopyWaterBytes(benchmark::State& state)
 {

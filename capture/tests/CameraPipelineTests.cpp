@@ -41,8 +41,8 @@ bool samePixel(const PixelBuffer& upright, int x, int y, const PixelBuffer& fram
 }
 
 struct Corner {
-    int x, y;         // in the upright picture
-    int column, row;  // in the 640 × 480 frame
+    int x, y;        // in the upright picture
+    int column, row; // in the 640 × 480 frame
 };
 
 void expectCorners(const PixelBuffer& upright, const PixelBuffer& frame, std::initializer_list<Corner> corners)
@@ -53,10 +53,10 @@ void expectCorners(const PixelBuffer& upright, const PixelBuffer& frame, std::in
 }
 
 // Camera 0's frame is turned 90° clockwise; camera 1's is transposed (mirrored).
-const std::initializer_list<Corner> kBackCameraCorners = {
-    {0, 0, 0, 479}, {479, 0, 0, 0}, {0, 639, 639, 479}, {479, 639, 639, 0}};
-const std::initializer_list<Corner> kFrontCameraCorners = {
-    {0, 0, 0, 0}, {1, 0, 0, 1}, {479, 0, 0, 479}, {0, 639, 639, 0}, {479, 639, 639, 479}};
+const std::initializer_list<Corner> kBackCameraCorners
+    = {{0, 0, 0, 479}, {479, 0, 0, 0}, {0, 639, 639, 479}, {479, 639, 639, 0}};
+const std::initializer_list<Corner> kFrontCameraCorners
+    = {{0, 0, 0, 0}, {1, 0, 0, 1}, {479, 0, 0, 479}, {0, 639, 639, 0}, {479, 639, 639, 479}};
 
 TEST(CameraPipeline, TurnsEveryFramePixelToItsUprightPlace)
 {
@@ -155,8 +155,9 @@ public:
 
     void start(int cameraIndex)
     {
-        m_session = std::make_unique<CaptureSession>(std::make_unique<SyntheticCamera>(cameraIndex),
-                                                     [this](const PixelBuffer& frame) { m_pipeline.captureOutput(frame); });
+        m_session
+            = std::make_unique<CaptureSession>(std::make_unique<SyntheticCamera>(cameraIndex),
+                                               [this](const PixelBuffer& frame) { m_pipeline.captureOutput(frame); });
         ASSERT_TRUE(m_session->startRunning());
     }
     CaptureSession& session() { return *m_session; }

@@ -70,15 +70,17 @@ TEST(CaptureSession, FramesArriveOnTheSessionsOwnQueueOneAtATime)
 {
     std::atomic<int> inside{0}, overlaps{0}, handled{0}, offQueue{0};
     CaptureSession* self = nullptr;
-    CaptureSession session(std::make_unique<SyntheticCamera>(0, 200.0), [&](const PixelBuffer&) {
-        if (++inside > 1)
-            ++overlaps;
-        if (!self->queue().isCurrent())
-            ++offQueue;
-        std::this_thread::sleep_for(2ms);
-        --inside;
-        ++handled;
-    }, {.minFrameDuration = 0ns});
+    CaptureSession session(std::make_unique<SyntheticCamera>(0, 200.0),
+                           [&](const PixelBuffer&) {
+                               if (++inside > 1)
+                                   ++overlaps;
+                               if (!self->queue().isCurrent())
+                                   ++offQueue;
+                               std::this_thread::sleep_for(2ms);
+                               --inside;
+                               ++handled;
+                           },
+                           {.minFrameDuration = 0ns});
     self = &session;
     ASSERT_TRUE(session.startRunning());
     ASSERT_TRUE(waitFor([&] { return handled >= 5; }));
@@ -93,11 +95,13 @@ TEST(CaptureSession, AFrameThatComesWhileTheHandlerIsBusyIsDroppedNotQueued)
     std::condition_variable changed;
     bool release = false;
     std::atomic<int> handled{0};
-    CaptureSession session(std::make_unique<SyntheticCamera>(0, 200.0), [&](const PixelBuffer&) {
-        ++handled;
-        std::unique_lock lock(mutex);
-        changed.wait(lock, [&] { return release; });
-    }, {.minFrameDuration = 0ns});
+    CaptureSession session(std::make_unique<SyntheticCamera>(0, 200.0),
+                           [&](const PixelBuffer&) {
+                               ++handled;
+                               std::unique_lock lock(mutex);
+                               changed.wait(lock, [&] { return release; });
+                           },
+                           {.minFrameDuration = 0ns});
     ASSERT_TRUE(session.startRunning());
 
     ASSERT_TRUE(waitFor([&] { return session.statistics().droppedBusy >= 10; }));

@@ -66,8 +66,8 @@ std::vector<std::uint8_t> recordMJPEG(Size size)
     tjhandle encoder = tjInitCompress();
     unsigned char* jpeg = nullptr;
     unsigned long jpegSize = 0;
-    int failed = tjCompress2(encoder, rgb.data(), size.width, 0, size.height, TJPF_RGB, &jpeg, &jpegSize,
-                             TJSAMP_422, 95, 0);
+    int failed
+        = tjCompress2(encoder, rgb.data(), size.width, 0, size.height, TJPF_RGB, &jpeg, &jpegSize, TJSAMP_422, 95, 0);
     std::vector<std::uint8_t> bytes;
     if (!failed)
         bytes.assign(jpeg, jpeg + jpegSize);

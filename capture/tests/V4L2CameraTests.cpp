@@ -34,7 +34,8 @@ TEST(V4L2Camera, ARealCameraDeliversBGRAFramesAtMostTwelveASecond)
 {
     auto device = firstRealCamera();
     if (!device)
-        GTEST_SKIP() << "no V4L2 video capture device on this machine (/dev/video*); the real-camera path is untested here";
+        GTEST_SKIP()
+            << "no V4L2 video capture device on this machine (/dev/video*); the real-camera path is untested here";
 
     std::string error;
     auto camera = V4L2Camera::open(device->node, &error);

@@ -139,7 +139,9 @@ Colour meadow(double x, double y, double top)
             double d = std::hypot(x - fx, (y - fy) * 1.4);
             if (d < size) {
                 double kind = hash(cx, cy, 83);
-                Colour petal = kind < 0.4 ? Colour{250, 246, 236} : kind < 0.75 ? Colour{250, 206, 60} : Colour{214, 80, 120};
+                Colour petal = kind < 0.4 ? Colour{250, 246, 236}
+                    : kind < 0.75         ? Colour{250, 206, 60}
+                                          : Colour{214, 80, 120};
                 return mix(petal, colour, smoothstep(size * 0.5, size, d));
             }
         }

@@ -23,7 +23,8 @@ std::shared_ptr<PixelBuffer> storedRaster(PixelFormat format, Size size, std::si
     for (int row = 0; row < size.height; ++row) {
         for (int column = 0; column < size.width; ++column) {
             std::uint8_t* p = raster->row(row) + column * 4;
-            std::array<std::uint8_t, 4> argb{0xFF, static_cast<std::uint8_t>(row), static_cast<std::uint8_t>(column), 0x5A};
+            std::array<std::uint8_t, 4> argb{0xFF, static_cast<std::uint8_t>(row), static_cast<std::uint8_t>(column),
+                                             0x5A};
             if (format == PixelFormat::ARGB32Premultiplied)
                 std::memcpy(p, argb.data(), 4);
             else
@@ -54,14 +55,22 @@ TEST(FixOrientation, EveryTagMapsPixelsAsTheTableSays)
     // Upright pixel (x, y) is stored pixel (column, row).
     auto expected = [&](int tag, int x, int y) -> StoredPixel {
         switch (tag) {
-        case 0: return {x, y};
-        case 1: return {Ws - 1 - x, Hs - 1 - y};
-        case 2: return {Ws - 1 - y, x};
-        case 3: return {y, Hs - 1 - x};
-        case 4: return {Ws - 1 - x, y};
-        case 5: return {x, Hs - 1 - y};
-        case 6: return {y, x};
-        default: return {Ws - 1 - y, Hs - 1 - x};
+        case 0:
+            return {x, y};
+        case 1:
+            return {Ws - 1 - x, Hs - 1 - y};
+        case 2:
+            return {Ws - 1 - y, x};
+        case 3:
+            return {y, Hs - 1 - x};
+        case 4:
+            return {Ws - 1 - x, y};
+        case 5:
+            return {x, Hs - 1 - y};
+        case 6:
+            return {y, x};
+        default:
+            return {Ws - 1 - y, Hs - 1 - x};
         }
     };
     for (auto format : {PixelFormat::ARGB32Premultiplied, PixelFormat::BGRA32Premultiplied}) {

@@ -70,10 +70,11 @@ TEST(PictureFile, PngRoundTripIsExactForOpaqueAndKeepsTranslucency)
 TEST(PictureFile, ExifOrientationBecomesTheTag)
 {
     const std::pair<int, PictureOrientation> table[] = {
-        {1, PictureOrientation::Up},         {3, PictureOrientation::Down},         {8, PictureOrientation::Left},
-        {6, PictureOrientation::Right},      {2, PictureOrientation::UpMirrored},   {4, PictureOrientation::DownMirrored},
-        {5, PictureOrientation::LeftMirrored}, {7, PictureOrientation::RightMirrored}, {0, PictureOrientation::Up},
-        {9, PictureOrientation::Up},
+        {1, PictureOrientation::Up},           {3, PictureOrientation::Down},
+        {8, PictureOrientation::Left},         {6, PictureOrientation::Right},
+        {2, PictureOrientation::UpMirrored},   {4, PictureOrientation::DownMirrored},
+        {5, PictureOrientation::LeftMirrored}, {7, PictureOrientation::RightMirrored},
+        {0, PictureOrientation::Up},           {9, PictureOrientation::Up},
     };
     auto jpeg = jpegOf({40, 30});
     for (auto [exif, tag] : table) {
@@ -98,12 +99,8 @@ TEST(PictureFile, DecodesAtTheSmallestDctScaleThatCoversTheTarget)
         Size stored;
     };
     const Case cases[] = {
-        {std::nullopt, 1, {1600, 1200}},
-        {Size{200, 150}, 1, {200, 150}},
-        {Size{201, 150}, 1, {400, 300}},
-        {Size{682, 512}, 1, {800, 600}},
-        {Size{1600, 1200}, 1, {1600, 1200}},
-        {Size{3000, 3000}, 1, {1600, 1200}},
+        {std::nullopt, 1, {1600, 1200}}, {Size{200, 150}, 1, {200, 150}},     {Size{201, 150}, 1, {400, 300}},
+        {Size{682, 512}, 1, {800, 600}}, {Size{1600, 1200}, 1, {1600, 1200}}, {Size{3000, 3000}, 1, {1600, 1200}},
         {Size{150, 200}, 6, {200, 150}}, // turned: the cover is upright
         {Size{150, 201}, 6, {400, 300}},
     };

@@ -42,7 +42,8 @@ std::vector<std::uint32_t> positionPicture(int width, int height)
     std::vector<std::uint32_t> pixels(static_cast<std::size_t>(width) * height);
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x)
-            pixels[static_cast<std::size_t>(y) * width + x] = static_cast<std::uint32_t>(y) << 16 | static_cast<std::uint32_t>(x);
+            pixels[static_cast<std::size_t>(y) * width + x]
+                = static_cast<std::uint32_t>(y) << 16 | static_cast<std::uint32_t>(x);
     return pixels;
 }
 
@@ -120,8 +121,11 @@ TEST(ReflectionRenderer, PhasesThatDifferAndShiftsNearWholeNumbers)
     // amplitudes so that dx lands just below whole numbers at many magnitudes.
     auto source = positionPicture(768, 64);
     for (int i = 0; i < 400; ++i) {
-        ReflectionParameters p{.K1 = 1, .K2 = 0, .K3 = std::nextafter(static_cast<float>(i % 40 + 1) / 63.0f, 0.0f),
-                               .step_x = 1.5707964f + static_cast<float>(i) * 1e-4f, .step_y = -static_cast<float>(i)};
+        ReflectionParameters p{.K1 = 1,
+                               .K2 = 0,
+                               .K3 = std::nextafter(static_cast<float>(i % 40 + 1) / 63.0f, 0.0f),
+                               .step_x = 1.5707964f + static_cast<float>(i) * 1e-4f,
+                               .step_y = -static_cast<float>(i)};
         ASSERT_EQ(render(source, 768, 64, p), referenceWater(source, 768, 64, p)) << i;
     }
 }
@@ -151,7 +155,8 @@ TEST(ReflectionRenderer, EdgeCases)
     EXPECT_EQ(rows, 0);
     // One column: every shift repeats the only pixel.
     auto single = positionPicture(1, 50);
-    EXPECT_EQ(render(single, 1, 50, {.K3 = 0.2f, .step_x = -1.3f}), referenceWater(single, 1, 50, {.K3 = 0.2f, .step_x = -1.3f}));
+    EXPECT_EQ(render(single, 1, 50, {.K3 = 0.2f, .step_x = -1.3f}),
+              referenceWater(single, 1, 50, {.K3 = 0.2f, .step_x = -1.3f}));
 }
 
 TEST(ReflectionRenderer, WaterHeightAndCapacity)

@@ -25,11 +25,19 @@ std::shared_ptr<PixelBuffer> gradientRaster(Size size)
 std::vector<std::uint8_t> withExifOrientation(const std::vector<std::uint8_t>& jpeg, int exifOrientation)
 {
     // APP1: "Exif\0\0", a big-endian TIFF header, IFD0 with the single Orientation entry.
-    std::vector<std::uint8_t> tiff = {'M', 'M', 0, 42, 0, 0, 0, 8, // header, IFD0 at 8
-                                      0, 1,                         // one entry
-                                      0x01, 0x12, 0, 3, 0, 0, 0, 1, // Orientation, SHORT, count 1
-                                      0, static_cast<std::uint8_t>(exifOrientation), 0, 0,
-                                      0, 0, 0, 0}; // no next IFD
+    std::vector<std::uint8_t> tiff = {'M',  'M',
+                                      0,    42,
+                                      0,    0,
+                                      0,    8, // header, IFD0 at 8
+                                      0,    1, // one entry
+                                      0x01, 0x12,
+                                      0,    3,
+                                      0,    0,
+                                      0,    1, // Orientation, SHORT, count 1
+                                      0,    static_cast<std::uint8_t>(exifOrientation),
+                                      0,    0,
+                                      0,    0,
+                                      0,    0}; // no next IFD
     const std::uint8_t exifName[6] = {'E', 'x', 'i', 'f', 0, 0};
     auto length = sizeof exifName + tiff.size() + 2;
     std::vector<std::uint8_t> out;

@@ -54,10 +54,12 @@ TEST(MainThread, ExceptionOfAWaitedTaskReachesTheWorker)
     std::atomic<bool> taskRan{false};
     std::thread worker([&] {
         try {
-            performOnMainThread([&] {
-                taskRan = true;
-                throw std::runtime_error("refused");
-            }, true);
+            performOnMainThread(
+                [&] {
+                    taskRan = true;
+                    throw std::runtime_error("refused");
+                },
+                true);
         } catch (const std::runtime_error&) {
             caught = true;
         }

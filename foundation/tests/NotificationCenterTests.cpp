@@ -23,7 +23,8 @@ TEST(NotificationCenter, ObserversOfTheNameAreCalledInOrderOnThePostingThread)
     auto other = center.addObserver("Other", [&](const Notification&) { calls.push_back("other"); });
     auto second = center.addObserver("Changed", [&](const Notification&) { calls.push_back("second"); });
     std::thread::id callingThread;
-    auto third = center.addObserver("Changed", [&](const Notification&) { callingThread = std::this_thread::get_id(); });
+    auto third
+        = center.addObserver("Changed", [&](const Notification&) { callingThread = std::this_thread::get_id(); });
 
     center.post("Changed", &sender);
     EXPECT_EQ(calls, (std::vector<std::string>{"first Changed", "second"}));

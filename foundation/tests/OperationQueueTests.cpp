@@ -54,8 +54,7 @@ TEST(OperationQueue, NeverRunsMoreThanTheLimitAtOnce)
             queue.addOperationWithBlock([&] {
                 int now = ++running;
                 int seen = mostAtOnce.load();
-                while (now > seen && !mostAtOnce.compare_exchange_weak(seen, now)) {
-                }
+                while (now > seen && !mostAtOnce.compare_exchange_weak(seen, now)) {}
                 std::this_thread::sleep_for(5ms); // let the others pile up
                 --running;
                 ++done;
@@ -128,8 +127,9 @@ TEST(OperationQueue, HigherPriorityReadyOperationStartsFirst)
     queue.addOperation(blocker);
     queue.setSuspended(false);
     queue.waitUntilAllOperationsAreFinished();
-    EXPECT_EQ(log.get(), (std::vector<std::string>{"probe", "very high", "normal 1", "normal 2", "low", "very low",
-                                                   "blocker", "high but waits"}));
+    EXPECT_EQ(log.get(),
+              (std::vector<std::string>{"probe", "very high", "normal 1", "normal 2", "low", "very low", "blocker",
+                                        "high but waits"}));
 }
 
 TEST(OperationQueue, SuspendedQueueStartsNothing)
@@ -176,7 +176,10 @@ TEST(OperationQueue, CancelAllMarksEveryOperationAndSkipsTheirWork)
 // the operation reports itself finished from the timer.
 class AsynchronousOperation : public Operation {
 public:
-    explicit AsynchronousOperation(Log& log) : m_log(log) {}
+    explicit AsynchronousOperation(Log& log)
+        : m_log(log)
+    {
+    }
     bool isFinished() const override { return m_complete.load(); }
     void main() override
     {
@@ -219,8 +222,7 @@ TEST(OperationQueue, WorkersHaveRunLoopsForPrivateModes)
         RunLoop& loop = RunLoop::current();
         bool fired = false;
         Timer::singleShot(1ms, [&] { fired = true; }, loop, {kPrivate});
-        while (!fired && loop.runMode(kPrivate, 0.25, true) != RunLoopResult::Finished) {
-        }
+        while (!fired && loop.runMode(kPrivate, 0.25, true) != RunLoopResult::Finished) {}
         firedInPrivateMode = fired && !isMainThread();
     });
     queue.waitUntilAllOperationsAreFinished();

@@ -28,8 +28,7 @@ TEST(PixelBuffer, WrapChecksTheSpanAndRunsRelease)
     bool released = false;
     EXPECT_FALSE(PixelBuffer::wrap(PixelFormat::BGRA32Premultiplied, {3, 3}, 16, bytes));
     {
-        auto view = PixelBuffer::wrap(PixelFormat::BGRA32Premultiplied, {3, 2}, 16, bytes,
-                                      [&] { released = true; });
+        auto view = PixelBuffer::wrap(PixelFormat::BGRA32Premultiplied, {3, 2}, 16, bytes, [&] { released = true; });
         ASSERT_TRUE(view);
         view->row(1)[0] = 7;
         auto copy = view->clone();

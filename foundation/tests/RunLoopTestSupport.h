@@ -32,9 +32,9 @@ inline bool runUntil(RunLoop& loop, RunLoopMode mode, const std::function<bool()
                      double guardSeconds = kGuardSeconds)
 {
     bool expired = false;
-    auto guard = Timer::singleShot(std::chrono::duration_cast<std::chrono::nanoseconds>(
-                                       std::chrono::duration<double>(guardSeconds)),
-                                   [&] { expired = true; }, loop, {mode});
+    auto guard = Timer::singleShot(
+        std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::duration<double>(guardSeconds)),
+        [&] { expired = true; }, loop, {mode});
     while (!done() && !expired) {
         if (loop.runMode(mode, guardSeconds, true) == RunLoopResult::Finished)
             break;
@@ -81,8 +81,8 @@ public:
     WorkerRunLoop()
         : m_thread([this] {
             RunLoop& loop = RunLoop::current();
-            auto guard = Timer::singleShot(std::chrono::seconds(static_cast<int>(kGuardSeconds)),
-                                           [&] { loop.stop(); }, loop);
+            auto guard = Timer::singleShot(
+                std::chrono::seconds(static_cast<int>(kGuardSeconds)), [&] { loop.stop(); }, loop);
             m_loop = &loop;
             loop.run();
             guard->invalidate();

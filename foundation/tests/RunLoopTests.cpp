@@ -122,7 +122,8 @@ TEST(RunLoop, SliceWithoutReturnAfterSourceHandlesEverythingUntilTimeOut)
     };
     loop.addSource(readable);
     loop.post([&] { ++handled; });
-    Timer::singleShot(0ns, [&] { ++handled; }, loop);
+    Timer::singleShot(
+        0ns, [&] { ++handled; }, loop);
     EXPECT_EQ(loop.runMode(kDefaultRunLoopMode, 0.05, false), RunLoopResult::TimedOut);
     EXPECT_EQ(handled, 3);
     loop.removeSource(readable);
@@ -147,7 +148,8 @@ TEST(RunLoop, StopEndsTheRunEvenWhenRequestedBeforeItBegan)
             std::this_thread::yield();
         loop.stop();
     });
-    auto guard = Timer::singleShot(10s, [&] { loop.stop(); }, loop);
+    auto guard = Timer::singleShot(
+        10s, [&] { loop.stop(); }, loop);
     loop.run();
     guard->invalidate();
     other.join();
@@ -227,7 +229,7 @@ TEST(RunLoop, EachThreadHasItsOwnLoopAndMainIsShared)
         }
     });
     intruder.join();
-    EXPECT_TRUE(refused); // another thread may not run the main loop
+    EXPECT_TRUE(refused);                             // another thread may not run the main loop
     EXPECT_EQ(&RunLoop::current(), &RunLoop::main()); // gtest runs on the process's main thread
 }
 

@@ -29,10 +29,13 @@ TEST(Timer, FiresNeverEarlyAndInDeadlineOrder)
     std::vector<std::string> order;
     for (auto& c : cases) {
         c.scheduledAt = monotonicSeconds();
-        Timer::singleShot(c.delay, [&] {
-            c.firedAt = monotonicSeconds();
-            order.push_back(c.name);
-        }, loop);
+        Timer::singleShot(
+            c.delay,
+            [&] {
+                c.firedAt = monotonicSeconds();
+                order.push_back(c.name);
+            },
+            loop);
     }
     EXPECT_TRUE(runUntil(loop, kDefaultRunLoopMode, [&] { return order.size() == cases.size(); }));
     EXPECT_EQ(order, (std::vector<std::string>{"0ms", "10ms-a", "10ms-b", "20ms", "30ms"}));
@@ -44,7 +47,8 @@ TEST(Timer, InvalidatedTimerNeverFires)
 {
     RunLoop& loop = RunLoop::current();
     bool fired = false;
-    auto timer = Timer::singleShot(0ns, [&] { fired = true; }, loop);
+    auto timer = Timer::singleShot(
+        0ns, [&] { fired = true; }, loop);
     EXPECT_TRUE(timer->isValid());
     timer->invalidate();
     EXPECT_FALSE(timer->isValid());
@@ -55,7 +59,8 @@ TEST(Timer, InvalidatedTimerNeverFires)
 TEST(Timer, FiredTimerIsNoLongerValid)
 {
     RunLoop& loop = RunLoop::current();
-    auto timer = Timer::singleShot(0ns, [] {}, loop);
+    auto timer = Timer::singleShot(
+        0ns, [] {}, loop);
     EXPECT_EQ(loop.runMode(kDefaultRunLoopMode, 1, true), RunLoopResult::HandledSource);
     EXPECT_FALSE(timer->isValid());
     timer->invalidate(); // harmless after firing
@@ -68,7 +73,8 @@ TEST(Timer, DueTimerWaitsForARunOfItsMode)
     bool fired = false;
     Timer::singleShot(0ns, [&] { fired = true; }, loop, {kPrivate});
     bool other = false;
-    Timer::singleShot(20ms, [&] { other = true; }, loop);
+    Timer::singleShot(
+        20ms, [&] { other = true; }, loop);
     EXPECT_TRUE(runUntil(loop, kDefaultRunLoopMode, [&] { return other; }));
     EXPECT_FALSE(fired);
     EXPECT_EQ(loop.runMode(kPrivate, 1, true), RunLoopResult::HandledSource);
@@ -80,10 +86,13 @@ TEST(Timer, FiresOnTheThreadOfItsLoop)
     std::atomic<bool> firedOnWorker{false};
     WorkerRunLoop worker;
     RunLoop* loop = &worker.loop();
-    Timer::singleShot(5ms, [&, loop] {
-        firedOnWorker = loop->isCurrent() && !isMainThread();
-        loop->stop();
-    }, *loop);
+    Timer::singleShot(
+        5ms,
+        [&, loop] {
+            firedOnWorker = loop->isCurrent() && !isMainThread();
+            loop->stop();
+        },
+        *loop);
     worker.join();
     EXPECT_TRUE(firedOnWorker);
 }

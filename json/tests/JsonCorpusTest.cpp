@@ -1,6 +1,6 @@
 // The public parsing corpus and the benchmark documents, read from the shared data that
 // sits beside the source tree.
-#include "waterline/json/VelJSON.h"
+#include <waterline/json/VelJSON.h>
 
 #include <gtest/gtest.h>
 
@@ -16,7 +16,8 @@ namespace {
 
 const fs::path kSharedDir = fs::path(WATERLINE_SOURCE_DIR "/../shared");
 
-std::string readFile(const fs::path& path) {
+std::string readFile(const fs::path& path)
+{
     std::ifstream in(path, std::ios::binary);
     std::ostringstream text;
     text << in.rdbuf();
@@ -34,7 +35,8 @@ const std::map<std::string, std::string> kDeliberateDifferences = {
     {"n_structure_whitespace_formfeed.json", "form feed is whitespace"},
 };
 
-bool accepted(VelJSON& json, const std::string& text) {
+bool accepted(VelJSON& json, const std::string& text)
+{
     std::optional<JsonValue> value = json.fragmentWithString(text);
     if (!value) {
         auto trace = json.errorTrace();
@@ -50,11 +52,13 @@ bool accepted(VelJSON& json, const std::string& text) {
     return true;
 }
 
-}  // namespace
+} // namespace
 
-TEST(JsonCorpus, EveryFileGivesAValueOrAnError) {
+TEST(JsonCorpus, EveryFileGivesAValueOrAnError)
+{
     const fs::path dir = kSharedDir / "json-test-suite" / "test_parsing";
-    if (!fs::is_directory(dir)) GTEST_SKIP() << "corpus not found at " << dir << " (shared data beside the clone)";
+    if (!fs::is_directory(dir))
+        GTEST_SKIP() << "corpus not found at " << dir << " (shared data beside the clone)";
     VelJSON json;
     std::map<std::string, std::string> differences;
     int files = 0;
@@ -72,9 +76,11 @@ TEST(JsonCorpus, EveryFileGivesAValueOrAnError) {
         EXPECT_TRUE(differences.contains(name)) << name << " no longer differs (" << reason << ")";
 }
 
-TEST(JsonCorpus, BenchmarkDocumentsRoundTrip) {
+TEST(JsonCorpus, BenchmarkDocumentsRoundTrip)
+{
     const fs::path dir = kSharedDir / "bench-data" / "json";
-    if (!fs::is_directory(dir)) GTEST_SKIP() << "benchmark documents not found at " << dir;
+    if (!fs::is_directory(dir))
+        GTEST_SKIP() << "benchmark documents not found at " << dir;
     for (const char* name : {"twitter.json", "citm_catalog.json", "canada.json"}) {
         VelJSON json;
         std::optional<JsonValue> value = json.objectWithString(readFile(dir / name));

@@ -1,10 +1,11 @@
-#include "waterline/json/JsonValue.h"
+#include <waterline/json/JsonValue.h>
 
 #include <gtest/gtest.h>
 
 using namespace waterline;
 
-TEST(JsonValue, BuiltFromLiteralsAndContainers) {
+TEST(JsonValue, BuiltFromLiteralsAndContainers)
+{
     JsonValue doc = JsonObject{{"name", "tide"}, {"levels", JsonArray{1, 2.5, nullptr, true}}, {"n", JsonObject{}}};
     EXPECT_EQ(doc["name"].asString(), "tide");
     EXPECT_EQ(doc["levels"][1].asNumber().toDouble(), 2.5);
@@ -16,7 +17,8 @@ TEST(JsonValue, BuiltFromLiteralsAndContainers) {
     EXPECT_EQ(JsonValue(7u).kind(), JsonKind::Number);
 }
 
-TEST(JsonValue, TypedAccessFailsClearly) {
+TEST(JsonValue, TypedAccessFailsClearly)
+{
     JsonValue number = 3;
     try {
         (void)number.asString();
@@ -32,19 +34,22 @@ TEST(JsonValue, TypedAccessFailsClearly) {
     EXPECT_EQ(number.find("a"), nullptr);
 }
 
-TEST(JsonValue, BooleansAreNotNumbers) {
+TEST(JsonValue, BooleansAreNotNumbers)
+{
     EXPECT_NE(JsonValue(true), JsonValue(1));
     EXPECT_NE(JsonValue(false), JsonValue(0));
     EXPECT_NE(JsonValue(nullptr), JsonValue(false));
     EXPECT_EQ(JsonValue(1), JsonValue(*JsonNumber::fromString("1.0")));
 }
 
-TEST(JsonValue, ObjectsKeepInsertionOrderAndCompareWithoutIt) {
+TEST(JsonValue, ObjectsKeepInsertionOrderAndCompareWithoutIt)
+{
     JsonObject object{{"z", 1}, {"a", 2}, {"m", 3}};
     object.insertOrAssign("a", 20);
     object["new"] = "x";
     std::vector<std::string> keys;
-    for (const auto& [key, value] : object) keys.push_back(key);
+    for (const auto& [key, value] : object)
+        keys.push_back(key);
     EXPECT_EQ(keys, (std::vector<std::string>{"z", "a", "m", "new"}));
     EXPECT_EQ(object.at("a"), JsonValue(20));
     EXPECT_EQ(object, (JsonObject{{"new", "x"}, {"m", 3}, {"a", 20}, {"z", 1}}));
@@ -54,13 +59,17 @@ TEST(JsonValue, ObjectsKeepInsertionOrderAndCompareWithoutIt) {
     EXPECT_EQ(object.size(), 3u);
 }
 
-TEST(JsonValue, LargeObjectsFindEveryKeyThroughTheIndex) {
+TEST(JsonValue, LargeObjectsFindEveryKeyThroughTheIndex)
+{
     // Built by append: GCC 12 warns falsely about `key("k", i)`.
     auto key = [](const char* prefix, int i) { return std::string(prefix).append(std::to_string(i)); };
     JsonObject object;
-    for (int i = 0; i < 1000; ++i) object.insertOrAssign(key("k", i), i);
-    for (int i = 0; i < 1000; i += 2) object.insertOrAssign(key("k", i), -i);
-    for (int i = 0; i < 1000; i += 3) object.erase(key("k", i));
+    for (int i = 0; i < 1000; ++i)
+        object.insertOrAssign(key("k", i), i);
+    for (int i = 0; i < 1000; i += 2)
+        object.insertOrAssign(key("k", i), -i);
+    for (int i = 0; i < 1000; i += 3)
+        object.erase(key("k", i));
     EXPECT_EQ(object.size(), 666u);
     for (int i = 0; i < 1000; ++i) {
         const JsonValue* value = object.find(key("k", i));
@@ -74,14 +83,16 @@ TEST(JsonValue, LargeObjectsFindEveryKeyThroughTheIndex) {
     JsonObject copy = object;
     EXPECT_EQ(copy, object);
     std::vector<JsonMember> members;
-    for (int i = 0; i < 50; ++i) members.push_back({key("d", i % 20), i});
+    for (int i = 0; i < 50; ++i)
+        members.push_back({key("d", i % 20), i});
     JsonObject fromMembers(std::move(members));
     EXPECT_EQ(fromMembers.size(), 20u);
     EXPECT_EQ(fromMembers.at("d3"), JsonValue(43));
     EXPECT_EQ(fromMembers.begin()->key, "d0");
 }
 
-TEST(JsonValue, CopiesAreDeep) {
+TEST(JsonValue, CopiesAreDeep)
+{
     JsonValue a = JsonObject{{"list", JsonArray{1, 2}}};
     JsonValue b = a;
     b["list"].asArray().push_back(3);

@@ -1,4 +1,4 @@
-#include "waterline/json/VelJSON.h"
+#include <waterline/json/VelJSON.h>
 
 #include "TraceText.h"
 
@@ -7,7 +7,8 @@
 using namespace waterline;
 using waterline::test::traceText;
 
-TEST(VelJSON, ForwardsItsOptions) {
+TEST(VelJSON, ForwardsItsOptions)
+{
     VelJSON json;
     EXPECT_EQ(json.maxDepth(), 512u);
     json.setMaxDepth(3);
@@ -19,14 +20,16 @@ TEST(VelJSON, ForwardsItsOptions) {
     EXPECT_EQ(json.stringWithObject(JsonObject{{"b", 1}, {"a", 2}}), "{\n  \"a\" : 2,\n  \"b\" : 1\n}");
 }
 
-TEST(VelJSON, NestsAtMost512Deep) {
+TEST(VelJSON, NestsAtMost512Deep)
+{
     VelJSON json;
     EXPECT_TRUE(json.objectWithString(std::string(512, '[') + std::string(512, ']')));
     EXPECT_FALSE(json.objectWithString(std::string(513, '[') + std::string(513, ']')));
     EXPECT_EQ(traceText(json).front(), "7: Nested too deep");
 }
 
-TEST(VelJSON, FailureFillsTheErrorAndCopiesTheTrace) {
+TEST(VelJSON, FailureFillsTheErrorAndCopiesTheTrace)
+{
     VelJSON json;
     std::shared_ptr<const JsonError> error;
     EXPECT_FALSE(json.objectWithString("[1, tru]", &error));
@@ -35,7 +38,8 @@ TEST(VelJSON, FailureFillsTheErrorAndCopiesTheTrace) {
     EXPECT_EQ(error->description(), "Expected value while parsing array");
     ASSERT_TRUE(error->underlying());
     EXPECT_EQ(error->underlying()->description(), "Expected 'true'");
-    EXPECT_EQ(traceText(json), (std::vector<std::string>{"3: Expected 'true'", "3: Expected value while parsing array"}));
+    EXPECT_EQ(traceText(json),
+              (std::vector<std::string>{"3: Expected 'true'", "3: Expected value while parsing array"}));
 
     // A success changes neither the out-argument nor the facade's trace.
     std::shared_ptr<const JsonError> untouched;
@@ -53,11 +57,11 @@ TEST(VelJSON, FailureFillsTheErrorAndCopiesTheTrace) {
     EXPECT_FALSE(json.objectWithString("7", false, nullptr));
 }
 
-TEST(VelJSON, ExactNumbersSurviveARoundTrip) {
+TEST(VelJSON, ExactNumbersSurviveARoundTrip)
+{
     VelJSON json;
     auto value = json.objectWithString("[0.1, 1e400, 1234567890123456789012345678901234567890, -0.000000001, 1.50]");
     ASSERT_TRUE(value);
-    EXPECT_EQ(json.stringWithObject(*value),
-              "[0.1,1e+400,1234567890123456789012345678901234567890,-1e-9,1.5]");
+    EXPECT_EQ(json.stringWithObject(*value), "[0.1,1e+400,1234567890123456789012345678901234567890,-1e-9,1.5]");
     EXPECT_EQ(json.objectWithString(*json.stringWithObject(*value)), value);
 }

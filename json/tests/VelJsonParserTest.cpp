@@ -1,5 +1,5 @@
-#include "waterline/json/VelJsonParser.h"
-#include "waterline/json/VelJsonWriter.h"
+#include <waterline/json/VelJsonParser.h>
+#include <waterline/json/VelJsonWriter.h>
 
 #include "TraceText.h"
 
@@ -11,36 +11,44 @@ using waterline::test::traceText;
 namespace {
 
 // What a parse gave, as one comparable text: the value written compactly, or the trace.
-std::string outcome(VelJsonParser& parser, std::optional<JsonValue> value) {
+std::string outcome(VelJsonParser& parser, std::optional<JsonValue> value)
+{
     if (value) {
         VelJsonWriter writer;
         return *writer.stringWithFragment(*value);
     }
     std::string lines;
-    for (const std::string& line : traceText(parser)) lines += (lines.empty() ? "" : " | ") + line;
+    for (const std::string& line : traceText(parser))
+        lines += (lines.empty() ? "" : " | ") + line;
     return lines;
 }
 
-std::string fragment(const std::string& text) {
+std::string fragment(const std::string& text)
+{
     VelJsonParser parser;
     return outcome(parser, parser.fragmentWithString(text));
 }
 
-std::string object(const std::string& text) {
+std::string object(const std::string& text)
+{
     VelJsonParser parser;
     return outcome(parser, parser.objectWithString(text));
 }
 
-std::string nested(int levels) { return std::string(levels, '[') + std::string(levels, ']'); }
+std::string nested(int levels)
+{
+    return std::string(levels, '[') + std::string(levels, ']');
+}
 
 struct Case {
     const char* input;
     const char* expected;
 };
 
-}  // namespace
+} // namespace
 
-TEST(VelJsonParser, ValuesAndStructure) {
+TEST(VelJsonParser, ValuesAndStructure)
+{
     const Case cases[] = {
         {"[1 2]", "[1,2]"},
         {R"({"a":1 "b":2})", R"({"a":1,"b":2})"},
@@ -60,10 +68,12 @@ TEST(VelJsonParser, ValuesAndStructure) {
         {R"("\u0000")", R"("\u0000")"},
         {"\"a\xC3\xA9z\"", "\"a\xC3\xA9z\""},
     };
-    for (const Case& c : cases) EXPECT_EQ(fragment(c.input), c.expected) << c.input;
+    for (const Case& c : cases)
+        EXPECT_EQ(fragment(c.input), c.expected) << c.input;
 }
 
-TEST(VelJsonParser, FailuresLeaveTheExactTrace) {
+TEST(VelJsonParser, FailuresLeaveTheExactTrace)
+{
     const Case cases[] = {
         {"", "11: Unexpected end of string"},
         {" \n ", "11: Unexpected end of string"},
@@ -112,10 +122,12 @@ TEST(VelJsonParser, FailuresLeaveTheExactTrace) {
         {"12abc", "10: Garbage after JSON"},
         {"[] []", "10: Garbage after JSON"},
     };
-    for (const Case& c : cases) EXPECT_EQ(fragment(c.input), c.expected) << c.input;
+    for (const Case& c : cases)
+        EXPECT_EQ(fragment(c.input), c.expected) << c.input;
 }
 
-TEST(VelJsonParser, ObjectWithStringWantsAContainer) {
+TEST(VelJsonParser, ObjectWithStringWantsAContainer)
+{
     EXPECT_EQ(object("42"), "4: Valid fragment, but not JSON");
     EXPECT_EQ(object("\"s\""), "4: Valid fragment, but not JSON");
     EXPECT_EQ(object("[1,]"), "9: Trailing comma disallowed in array");
@@ -123,16 +135,18 @@ TEST(VelJsonParser, ObjectWithStringWantsAContainer) {
     EXPECT_EQ(fragment("42"), "42");
 }
 
-TEST(VelJsonParser, AbsentInputAndTraceLifecycle) {
+TEST(VelJsonParser, AbsentInputAndTraceLifecycle)
+{
     VelJsonParser parser;
     EXPECT_FALSE(parser.errorTrace());
     EXPECT_FALSE(parser.fragmentWithString(nullptr));
     EXPECT_EQ(traceText(parser), std::vector<std::string>{"12: Input was 'nil'"});
     ASSERT_TRUE(parser.objectWithString("[]"));
-    EXPECT_FALSE(parser.errorTrace());   // absent after a success, not empty
+    EXPECT_FALSE(parser.errorTrace()); // absent after a success, not empty
 }
 
-TEST(VelJsonParser, TraceRecordsChainToTheirPredecessor) {
+TEST(VelJsonParser, TraceRecordsChainToTheirPredecessor)
+{
     VelJsonParser parser;
     int announcements = 0;
     parser.onPropertyChange = [&](std::string_view property) {
@@ -143,7 +157,7 @@ TEST(VelJsonParser, TraceRecordsChainToTheirPredecessor) {
     auto trace = parser.errorTrace();
     ASSERT_TRUE(trace);
     ASSERT_EQ(trace->size(), 3u);
-    EXPECT_EQ(announcements, 4);   // the clearing at the start, then each record
+    EXPECT_EQ(announcements, 4); // the clearing at the start, then each record
     EXPECT_EQ((*trace)[0]->underlying(), nullptr);
     EXPECT_EQ((*trace)[1]->underlying(), (*trace)[0]);
     EXPECT_EQ((*trace)[2]->underlying(), (*trace)[1]);
@@ -152,15 +166,16 @@ TEST(VelJsonParser, TraceRecordsChainToTheirPredecessor) {
 
 // Every call clears the trace first, and that clearing is announced even when the
 // trace was absent, so an observer hears from every call.
-TEST(VelJsonParser, EveryClearingIsAnnounced) {
+TEST(VelJsonParser, EveryClearingIsAnnounced)
+{
     struct Case {
         const char* text;
         int announcements;
     };
     const Case cases[] = {
-        {"[1]", 1},        // clearing only
-        {"[1,]", 2},       // clearing, one record
-        {"[1, tru]", 3},   // clearing, two records
+        {"[1]", 1},      // clearing only
+        {"[1,]", 2},     // clearing, one record
+        {"[1, tru]", 3}, // clearing, two records
         {"{}", 1},
     };
     VelJsonParser parser;
@@ -177,7 +192,8 @@ TEST(VelJsonParser, EveryClearingIsAnnounced) {
     EXPECT_EQ(announcements, 1);
 }
 
-TEST(VelJsonParser, TextAfterNulIsNeverRead) {
+TEST(VelJsonParser, TextAfterNulIsNeverRead)
+{
     VelJsonParser parser;
     std::string text("[1]\0garbage", 11);
     EXPECT_TRUE(parser.fragmentWithString(text));
@@ -185,22 +201,25 @@ TEST(VelJsonParser, TextAfterNulIsNeverRead) {
     EXPECT_EQ(outcome(parser, parser.fragmentWithString(cut)), "5: Unescaped control character '0x0'");
 }
 
-TEST(VelJsonParser, MalformedUtf8BecomesReplacementCharacters) {
+TEST(VelJsonParser, MalformedUtf8BecomesReplacementCharacters)
+{
     const Case cases[] = {
         {"\"a\xFFz\"", "\"a\xEF\xBF\xBDz\""},
-        {"\"\xC3\"", "\"\xEF\xBF\xBD\""},                            // cut short before the quote
-        {"\"\xE2\x82z\"", "\"\xEF\xBF\xBDz\""},                      // one U+FFFD for the broken pair
-        {"\"\xED\xA0\x80\"", "\"\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\""},   // an encoded surrogate
-        {"\"\xC0\xAF\"", "\"\xEF\xBF\xBD\xEF\xBF\xBD\""},            // overlong
-        {"\"\xF4\x90\x80\x80\"", "\"\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\""},   // beyond U+10FFFF
+        {"\"\xC3\"", "\"\xEF\xBF\xBD\""},                                 // cut short before the quote
+        {"\"\xE2\x82z\"", "\"\xEF\xBF\xBDz\""},                           // one U+FFFD for the broken pair
+        {"\"\xED\xA0\x80\"", "\"\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\""}, // an encoded surrogate
+        {"\"\xC0\xAF\"", "\"\xEF\xBF\xBD\xEF\xBF\xBD\""},                 // overlong
+        {"\"\xF4\x90\x80\x80\"", "\"\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\""}, // beyond U+10FFFF
     };
-    for (const Case& c : cases) EXPECT_EQ(fragment(c.input), c.expected) << c.input;
-    EXPECT_EQ(fragment("\"\xE2\x82"), "5: Unescaped control character '0x0'");   // stops at the NUL
+    for (const Case& c : cases)
+        EXPECT_EQ(fragment(c.input), c.expected) << c.input;
+    EXPECT_EQ(fragment("\"\xE2\x82"), "5: Unescaped control character '0x0'"); // stops at the NUL
 }
 
 // The string and whitespace scanners step eight bytes at a time: each stop byte and each
 // run length is tried at every offset within a block, and near the end of the input.
-TEST(VelJsonParser, BlockScannersStopAtEveryOffset) {
+TEST(VelJsonParser, BlockScannersStopAtEveryOffset)
+{
     for (std::size_t plain = 0; plain < 20; ++plain) {
         const std::string run(plain, 'x');
         EXPECT_EQ(fragment("\"" + run + "\""), "\"" + run + "\"");
@@ -216,7 +235,8 @@ TEST(VelJsonParser, BlockScannersStopAtEveryOffset) {
 
 // Keys of every length up to a few blocks, in an object large enough to be hashed, with
 // each key given twice: the later value wins, in the place of the first.
-TEST(VelJsonParser, LargeObjectsKeepTheLastOfDuplicateKeys) {
+TEST(VelJsonParser, LargeObjectsKeepTheLastOfDuplicateKeys)
+{
     std::string text = "{";
     std::string expected = "{";
     for (int round = 0; round < 2; ++round)
@@ -224,7 +244,8 @@ TEST(VelJsonParser, LargeObjectsKeepTheLastOfDuplicateKeys) {
             // Built by append: GCC 12 warns falsely about a chain of `+`.
             std::string key = std::string("\"").append(length, 'k').append("\":");
             text.append(key).append(std::to_string(round * 100 + static_cast<int>(length))).append(",");
-            if (round == 1) expected.append(key).append(std::to_string(100 + length)).append(",");
+            if (round == 1)
+                expected.append(key).append(std::to_string(100 + length)).append(",");
         }
     text.back() = '}';
     expected.back() = '}';
@@ -236,26 +257,29 @@ TEST(VelJsonParser, LargeObjectsKeepTheLastOfDuplicateKeys) {
     EXPECT_EQ(value->find("kkkkkkkkkkkkkkkkkkkkk"), nullptr);
 }
 
-TEST(VelJsonParser, DepthLimit) {
+TEST(VelJsonParser, DepthLimit)
+{
     VelJsonParser parser;
     parser.setMaxDepth(512);
     EXPECT_TRUE(parser.fragmentWithString(nested(512)));
     EXPECT_EQ(outcome(parser, parser.fragmentWithString(nested(513))).substr(0, 19), "7: Nested too deep ");
-    EXPECT_EQ(traceText(parser).size(), 513u);   // one "Expected value" per enclosing array
+    EXPECT_EQ(traceText(parser).size(), 513u); // one "Expected value" per enclosing array
     parser.setMaxDepth(2);
     EXPECT_TRUE(parser.fragmentWithString(R"({"a":[1]})"));
     EXPECT_FALSE(parser.fragmentWithString(R"({"a":[{}]})"));
-    EXPECT_TRUE(parser.fragmentWithString("[[1],[2],[3]]"));   // siblings do not add up
+    EXPECT_TRUE(parser.fragmentWithString("[[1],[2],[3]]")); // siblings do not add up
 }
 
-TEST(VelJsonParser, NoLimitStillGuardsTheStack) {
+TEST(VelJsonParser, NoLimitStillGuardsTheStack)
+{
     VelJsonParser parser;
     EXPECT_EQ(parser.maxDepth(), 0u);
     EXPECT_TRUE(parser.fragmentWithString(nested(VelJsonParser::kNestingGuard)));
     EXPECT_FALSE(parser.fragmentWithString(nested(VelJsonParser::kNestingGuard + 1)));
     EXPECT_EQ(traceText(parser).front(), "7: Nested too deep");
     std::string objects;
-    for (int i = 0; i <= 200000; ++i) objects += "{\"k\":";
+    for (int i = 0; i <= 200000; ++i)
+        objects += "{\"k\":";
     EXPECT_FALSE(parser.fragmentWithString(objects));
     EXPECT_EQ(traceText(parser).front(), "7: Nested too deep");
 }

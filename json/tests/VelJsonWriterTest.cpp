@@ -1,4 +1,4 @@
-#include "waterline/json/VelJsonWriter.h"
+#include <waterline/json/VelJsonWriter.h>
 
 #include "TraceText.h"
 
@@ -7,7 +7,8 @@
 using namespace waterline;
 using waterline::test::traceText;
 
-TEST(VelJsonWriter, ScalarsNeedTheFragmentCall) {
+TEST(VelJsonWriter, ScalarsNeedTheFragmentCall)
+{
     VelJsonWriter writer;
     for (const JsonValue& scalar : {JsonValue("s"), JsonValue(7)}) {
         EXPECT_FALSE(writer.stringWithObject(scalar));
@@ -21,7 +22,8 @@ TEST(VelJsonWriter, ScalarsNeedTheFragmentCall) {
     EXPECT_EQ(writer.stringWithFragment(JsonNumber(-12)), "-12");
 }
 
-TEST(VelJsonWriter, EscapesOnlyWhatJsonRequires) {
+TEST(VelJsonWriter, EscapesOnlyWhatJsonRequires)
+{
     const struct {
         std::string text, written;
     } cases[] = {
@@ -33,10 +35,12 @@ TEST(VelJsonWriter, EscapesOnlyWhatJsonRequires) {
         {"h\xC3\xA9llo \xE6\x97\xA5\xF0\x9F\x98\x80", "\"h\xC3\xA9llo \xE6\x97\xA5\xF0\x9F\x98\x80\""},
     };
     VelJsonWriter writer;
-    for (const auto& c : cases) EXPECT_EQ(writer.stringWithFragment(c.text), c.written);
+    for (const auto& c : cases)
+        EXPECT_EQ(writer.stringWithFragment(c.text), c.written);
 }
 
-TEST(VelJsonWriter, SortsKeysByCodeUnits) {
+TEST(VelJsonWriter, SortsKeysByCodeUnits)
+{
     JsonValue value = JsonObject{{"beta", 1}, {"alpha", 2}, {"gamma", 3}, {"al", 4}, {"B", 5}};
     VelJsonWriter writer;
     EXPECT_EQ(writer.stringWithObject(value), R"({"beta":1,"alpha":2,"gamma":3,"al":4,"B":5})");
@@ -47,11 +51,11 @@ TEST(VelJsonWriter, SortsKeysByCodeUnits) {
     EXPECT_EQ(writer.stringWithObject(wide), "{\"z\":3,\"\xF0\x9F\x98\x80\":2,\"\xEF\xBC\xA1\":1}");
 }
 
-TEST(VelJsonWriter, HumanReadableLayout) {
+TEST(VelJsonWriter, HumanReadableLayout)
+{
     VelJsonWriter writer;
     writer.setHumanReadable(true);
-    EXPECT_EQ(writer.stringWithObject(JsonObject{{"a", JsonArray{1, 2}}}),
-              "{\n  \"a\" : [\n    1,\n    2\n  ]\n}");
+    EXPECT_EQ(writer.stringWithObject(JsonObject{{"a", JsonArray{1, 2}}}), "{\n  \"a\" : [\n    1,\n    2\n  ]\n}");
     EXPECT_EQ(writer.stringWithObject(JsonObject{{"e", JsonArray{}}, {"o", JsonObject{}}}),
               "{\n  \"e\" : [],\n  \"o\" : {}\n}");
     EXPECT_EQ(writer.stringWithObject(JsonArray{}), "[]");
@@ -60,18 +64,20 @@ TEST(VelJsonWriter, HumanReadableLayout) {
     EXPECT_EQ(writer.stringWithObject(JsonObject{{"a", JsonArray{1, 2}}}), R"({"a":[1,2]})");
 }
 
-TEST(VelJsonWriter, InvalidUtf8IsRefusedWithAChainPerObject) {
+TEST(VelJsonWriter, InvalidUtf8IsRefusedWithAChainPerObject)
+{
     VelJsonWriter writer;
     JsonValue value = JsonObject{{"outer", JsonArray{JsonObject{{"inner", "bad \xFF"}}}}};
     EXPECT_FALSE(writer.stringWithObject(value));
-    EXPECT_EQ(traceText(writer), (std::vector<std::string>{
-                                     "1: JSON serialisation not supported for string that is not valid UTF-8",
-                                     "1: Unsupported value for key inner in object",
-                                     "1: Unsupported value for key outer in object",
-                                 }));
+    EXPECT_EQ(traceText(writer),
+              (std::vector<std::string>{
+                  "1: JSON serialisation not supported for string that is not valid UTF-8",
+                  "1: Unsupported value for key inner in object",
+                  "1: Unsupported value for key outer in object",
+              }));
     EXPECT_FALSE(writer.stringWithObject(JsonObject{{"\xC3", 1}}));
     EXPECT_EQ(traceText(writer), std::vector<std::string>{"1: JSON object key must be string"});
-    EXPECT_FALSE(writer.stringWithFragment("\xE2\x82"));   // cut short at the end of the string
+    EXPECT_FALSE(writer.stringWithFragment("\xE2\x82")); // cut short at the end of the string
     EXPECT_TRUE(writer.stringWithObject(JsonArray{"fine"}));
     EXPECT_FALSE(writer.errorTrace());
 }
@@ -79,9 +85,10 @@ TEST(VelJsonWriter, InvalidUtf8IsRefusedWithAChainPerObject) {
 // Strings are checked a block at a time, with a final block that overlaps bytes already
 // seen, and characters four bytes at a time: each special piece is tried at every offset
 // of strings long and short, so it falls on every block position and near the end.
-TEST(VelJsonWriter, SpecialBytesAtEveryOffset) {
+TEST(VelJsonWriter, SpecialBytesAtEveryOffset)
+{
     const struct {
-        std::string piece, written;   // written empty: the string is refused
+        std::string piece, written; // written empty: the string is refused
     } pieces[] = {
         {"\"", "\\\""},
         {"\n", "\\n"},
@@ -92,15 +99,15 @@ TEST(VelJsonWriter, SpecialBytesAtEveryOffset) {
         {"\\]", "\\\\]"},
         {"\xC3\xA9", "\xC3\xA9"},
         {"\xE6\x97\xA5", "\xE6\x97\xA5"},
-        {"\xE0\xA0\x80", "\xE0\xA0\x80"},        // lowest three-byte character
-        {"\xED\x9F\xBF", "\xED\x9F\xBF"},        // last before the surrogates
+        {"\xE0\xA0\x80", "\xE0\xA0\x80"}, // lowest three-byte character
+        {"\xED\x9F\xBF", "\xED\x9F\xBF"}, // last before the surrogates
         {"\xF0\x9F\x98\x80", "\xF0\x9F\x98\x80"},
-        {"\xC1\xBF", ""},                        // overlong
-        {"\xE0\x9F\xBF", ""},                    // overlong
-        {"\xED\xA0\x80", ""},                    // surrogate
-        {"\xE6\x97", ""},                        // cut short
-        {"\xE6\x97\x41", ""},                    // a continuation missing
-        {"\xBF", ""},                            // stray continuation
+        {"\xC1\xBF", ""},     // overlong
+        {"\xE0\x9F\xBF", ""}, // overlong
+        {"\xED\xA0\x80", ""}, // surrogate
+        {"\xE6\x97", ""},     // cut short
+        {"\xE6\x97\x41", ""}, // a continuation missing
+        {"\xBF", ""},         // stray continuation
     };
     VelJsonWriter writer;
     for (const auto& p : pieces) {

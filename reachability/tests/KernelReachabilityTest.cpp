@@ -18,8 +18,8 @@ namespace {
 using namespace ReachabilityFlag;
 using testing::NetworkNamespace;
 
-#define REQUIRE_VETH(made)                                                                 \
-    if (!(made))                                                                           \
+#define REQUIRE_VETH(made)                                                                                             \
+    if (!(made))                                                                                                       \
     GTEST_SKIP() << "the kernel refused to make a veth pair in the test namespace"
 
 std::optional<ReachabilityFlags> flagsOf(FlagsProvider& provider, const std::string& addressText)
@@ -132,12 +132,12 @@ TEST_F(KernelTest, RouteKindsAndMetrics)
             const char* address;
             ReachabilityFlags flags;
         } cases[] = {
-            {"10.30.0.1", 0},                                   // unreachable route
-            {"10.31.0.1", 0},                                   // blackhole route
-            {"10.32.0.1", ConnectionRequired},                  // via a gateway on the dead link
-            {"10.20.0.1", Reachable | IsDirect},                // our own address, over loopback
+            {"10.30.0.1", 0},                    // unreachable route
+            {"10.31.0.1", 0},                    // blackhole route
+            {"10.32.0.1", ConnectionRequired},   // via a gateway on the dead link
+            {"10.20.0.1", Reachable | IsDirect}, // our own address, over loopback
             {"127.0.0.1", Reachable | IsDirect},
-            {"0.0.0.0", Reachable},                             // the working default route wins
+            {"0.0.0.0", Reachable}, // the working default route wins
         };
         for (auto [address, flags] : cases)
             EXPECT_EQ(flagsOf(*provider, address), flags) << address;

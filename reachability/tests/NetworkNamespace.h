@@ -88,7 +88,7 @@ public:
         if (spawned != 0)
             return false;
         int status = 0;
-        while (::waitpid(child, &status, 0) < 0 && errno == EINTR) { }
+        while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {}
         return WIFEXITED(status) && WEXITSTATUS(status) == 0;
     }
 
@@ -100,8 +100,8 @@ private:
 } // namespace waterline::testing
 
 // Skips the test with the reason when the machine will not give us a namespace.
-#define WATERLINE_REQUIRE_NAMESPACE(ns)                                                                  \
-    do {                                                                                                 \
-        if (!(ns).created())                                                                             \
-            GTEST_SKIP() << "needs root and `ip netns add` (network namespaces) to test kernel flags";   \
+#define WATERLINE_REQUIRE_NAMESPACE(ns)                                                                                \
+    do {                                                                                                               \
+        if (!(ns).created())                                                                                           \
+            GTEST_SKIP() << "needs root and `ip netns add` (network namespaces) to test kernel flags";                 \
     } while (0)

@@ -146,7 +146,7 @@ TEST_F(NotificationTest, ChangesAreDeliveredInTheDefaultModeOnly)
     reachability.setNetworkStatusNotificationsEnabled(true);
     reachability.internetConnectionStatus();
     provider->setFlags("0.0.0.0", Reachable);
-    auto keepBusy = Timer::singleShot(std::chrono::seconds(60), [] { }, RunLoop::current(), {kOtherMode});
+    auto keepBusy = Timer::singleShot(std::chrono::seconds(60), [] {}, RunLoop::current(), {kOtherMode});
     RunLoop::current().runMode(kOtherMode, 0.1, false);
     EXPECT_EQ(notifications.count, 0);
     keepBusy->invalidate();

@@ -24,8 +24,8 @@ TEST(ReachabilityRule, ReachableWithoutRequiringConnection)
         ReachabilityFlags flags;
         bool reachable;
     } cases[] = {
-        {0, false}, {R, true}, {R | N, false}, {R | N | W, true}, {N, false}, {N | W, false}, {R | D, true},
-        {R | T | W, true}, {T | W, false},
+        {0, false},     {R, true},     {R | N, false},    {R | N | W, true}, {N, false},
+        {N | W, false}, {R | D, true}, {R | T | W, true}, {T | W, false},
     };
     for (auto [flags, reachable] : cases)
         EXPECT_EQ(Reachability::isReachableWithoutRequiringConnection(flags), reachable)
@@ -38,9 +38,14 @@ TEST_F(RulesTest, InternetConnectionStatusFollowsTheDefaultRoute)
         std::optional<ReachabilityFlags> flags;
         NetStatus status;
     } cases[] = {
-        {R, NetStatusViaWiFi},          {R | T, NetStatusViaWWAN},     {R | D, NetStatusUnreachable},
-        {R | N, NetStatusUnreachable},  {R | N | T | W, NetStatusViaWWAN}, {0, NetStatusUnreachable},
-        {std::nullopt, NetStatusUnreachable}, {R | D | T, NetStatusUnreachable},
+        {R, NetStatusViaWiFi},
+        {R | T, NetStatusViaWWAN},
+        {R | D, NetStatusUnreachable},
+        {R | N, NetStatusUnreachable},
+        {R | N | T | W, NetStatusViaWWAN},
+        {0, NetStatusUnreachable},
+        {std::nullopt, NetStatusUnreachable},
+        {R | D | T, NetStatusUnreachable},
     };
     for (auto [flags, status] : cases) {
         provider->setFlags("0.0.0.0", flags);
@@ -55,8 +60,11 @@ TEST_F(RulesTest, LocalWiFiStatusNeedsADirectLinkLocalRoute)
         std::optional<ReachabilityFlags> flags;
         NetStatus status;
     } cases[] = {
-        {R | D, NetStatusViaWiFi}, {R, NetStatusUnreachable},     {D, NetStatusUnreachable},
-        {R | N | D, NetStatusUnreachable}, {std::nullopt, NetStatusUnreachable},
+        {R | D, NetStatusViaWiFi},
+        {R, NetStatusUnreachable},
+        {D, NetStatusUnreachable},
+        {R | N | D, NetStatusUnreachable},
+        {std::nullopt, NetStatusUnreachable},
     };
     for (auto [flags, status] : cases) {
         provider->setFlags("169.254.0.0", flags);
@@ -72,8 +80,13 @@ TEST_F(RulesTest, RemoteHostStatusIgnoresTheDirectBit)
         std::optional<ReachabilityFlags> flags;
         NetStatus status;
     } cases[] = {
-        {R, NetStatusViaWiFi}, {R | D, NetStatusViaWiFi}, {R | T, NetStatusViaWWAN}, {R | N | T | W, NetStatusViaWWAN},
-        {R | N, NetStatusUnreachable}, {0, NetStatusUnreachable}, {std::nullopt, NetStatusUnreachable},
+        {R, NetStatusViaWiFi},
+        {R | D, NetStatusViaWiFi},
+        {R | T, NetStatusViaWWAN},
+        {R | N | T | W, NetStatusViaWWAN},
+        {R | N, NetStatusUnreachable},
+        {0, NetStatusUnreachable},
+        {std::nullopt, NetStatusUnreachable},
     };
     for (auto [flags, status] : cases) {
         provider->setFlags("10.0.0.1", flags);
@@ -92,7 +105,7 @@ TEST_F(RulesTest, RemoteHostStatusPrefersTheHostName)
     EXPECT_EQ(reachability.remoteHostStatus(), NetStatusViaWiFi);
     reachability.setHostName("host.test");
     EXPECT_EQ(reachability.remoteHostStatus(), NetStatusViaWWAN);
-    reachability.setHostName("");                                   // set, though empty: still preferred
+    reachability.setHostName(""); // set, though empty: still preferred
     EXPECT_EQ(reachability.remoteHostStatus(), NetStatusUnreachable);
     reachability.setHostName(std::nullopt);
     reachability.setAddress("not an address");
@@ -156,10 +169,10 @@ TEST(ReachabilityAddress, ParsesWithInetAtonRules)
     } cases[] = {
         {"10.0.0.1", true, {0x0A, 0, 0, 1}},
         {"169.254.0.0", true, {0xA9, 0xFE, 0, 0}},
-        {"10.1", true, {0x0A, 0, 0, 1}},              // shortened: the last part fills the rest
-        {"0x7f.1", true, {0x7F, 0, 0, 1}},            // hexadecimal
-        {"010.0.0.1", true, {8, 0, 0, 1}},            // octal
-        {"3232235777", true, {192, 168, 1, 1}},       // one 32-bit number
+        {"10.1", true, {0x0A, 0, 0, 1}},        // shortened: the last part fills the rest
+        {"0x7f.1", true, {0x7F, 0, 0, 1}},      // hexadecimal
+        {"010.0.0.1", true, {8, 0, 0, 1}},      // octal
+        {"3232235777", true, {192, 168, 1, 1}}, // one 32-bit number
         {"", false, {}},
         {"abc", false, {}},
         {"256.0.0.1", false, {}},

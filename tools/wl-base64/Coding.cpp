@@ -3,8 +3,8 @@
 #include "FileDescriptor.h"
 #include "LineWrapper.h"
 #include "StagedOutput.h"
-#include "waterline/base64/Base64.h"
-#include "waterline/base64/Base64StreamDecoder.h"
+#include <waterline/base64/Base64.h>
+#include <waterline/base64/Base64StreamDecoder.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -73,10 +73,14 @@ bool rereadable(int input)
 int reportOutcome(DecodeOutcome outcome, const std::string& writeError)
 {
     switch (outcome) {
-    case DecodeOutcome::Decoded: return 0;
-    case DecodeOutcome::Invalid: return report("invalid input");
-    case DecodeOutcome::ReadError: return reportErrno("read error");
-    case DecodeOutcome::WriteError: return report(writeError);
+    case DecodeOutcome::Decoded:
+        return 0;
+    case DecodeOutcome::Invalid:
+        return report("invalid input");
+    case DecodeOutcome::ReadError:
+        return reportErrno("read error");
+    case DecodeOutcome::WriteError:
+        return report(writeError);
     }
     return 1;
 }
@@ -131,8 +135,8 @@ int decodeStream(int input, int output, const Options& options)
     if (!staged.writesDirectly() && rereadable(input))
         return decodeTwice(input, output, options.webSafe);
 
-    const DecodeOutcome outcome =
-        decodeAll(input, options.webSafe, [&](std::span<const std::uint8_t> bytes) { return staged.write(bytes); });
+    const DecodeOutcome outcome
+        = decodeAll(input, options.webSafe, [&](std::span<const std::uint8_t> bytes) { return staged.write(bytes); });
     if (outcome != DecodeOutcome::Decoded) {
         staged.discard();
         return reportOutcome(outcome, staged.error());

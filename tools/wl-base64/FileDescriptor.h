@@ -13,8 +13,14 @@ namespace waterline {
 class FileDescriptor {
 public:
     FileDescriptor() = default;
-    explicit FileDescriptor(int fd) : fd_(fd) {}
-    FileDescriptor(FileDescriptor&& other) noexcept : fd_(other.release()) {}
+    explicit FileDescriptor(int fd)
+        : fd_(fd)
+    {
+    }
+    FileDescriptor(FileDescriptor&& other) noexcept
+        : fd_(other.release())
+    {
+    }
     FileDescriptor& operator=(FileDescriptor&& other) noexcept;
     ~FileDescriptor();
 

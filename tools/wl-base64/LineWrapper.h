@@ -12,7 +12,10 @@ namespace waterline {
 class LineWrapper {
 public:
     // 0 columns: one line, however long.
-    explicit LineWrapper(std::size_t columns) : columns_(columns) {}
+    explicit LineWrapper(std::size_t columns)
+        : columns_(columns)
+    {
+    }
 
     // The text with a newline after every full line; valid until the next call.
     std::span<const std::uint8_t> wrap(std::span<const std::uint8_t> text);

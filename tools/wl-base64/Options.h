@@ -8,8 +8,8 @@
 
 namespace waterline {
 
-inline constexpr std::string_view kUsage =
-    "usage: wl-base64 [-d|--decode] [--web-safe] [--no-padding] [-w COLS] [FILE|-]\n";
+inline constexpr std::string_view kUsage
+    = "usage: wl-base64 [-d|--decode] [--web-safe] [--no-padding] [-w COLS] [FILE|-]\n";
 
 struct Options {
     bool decode = false;

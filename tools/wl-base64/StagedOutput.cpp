@@ -29,7 +29,8 @@ off_t appendPosition(int fd)
 
 } // namespace
 
-StagedOutput::StagedOutput(int destination) : destination_(destination)
+StagedOutput::StagedOutput(int destination)
+    : destination_(destination)
 {
     directStart_ = appendPosition(destination);
     direct_ = directStart_ >= 0;

@@ -39,6 +39,5 @@ int main(int argc, char** argv)
         }
         input = opened.get();
     }
-    return options.decode ? decodeStream(input, STDOUT_FILENO, options)
-                          : encodeStream(input, STDOUT_FILENO, options);
+    return options.decode ? decodeStream(input, STDOUT_FILENO, options) : encodeStream(input, STDOUT_FILENO, options);
 }

@@ -4,7 +4,7 @@
 // the library would get: the value written back on success (exit 0), or the error trace
 // on standard error, one "CODE: MESSAGE" line per record, innermost first (exit 1).
 // Bad options or an unreadable file exit 2.
-#include "waterline/json/VelJSON.h"
+#include <waterline/json/VelJSON.h>
 
 #include <charconv>
 #include <cstdio>
@@ -24,14 +24,14 @@ namespace {
 constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
 
-constexpr std::string_view kUsage =
-    "usage: wl-json [--fragment] [--sort-keys] [-p|--human-readable] [--max-depth N] [FILE|-]\n";
-constexpr std::string_view kHelp =
-    "  Reads JSON text from FILE (or standard input) and writes it back followed by a newline.\n"
-    "  --fragment        accept any value at the top, not only an object or an array\n"
-    "  --sort-keys       write object members sorted by key\n"
-    "  -p, --human-readable  indent the output\n"
-    "  --max-depth N     nest at most N arrays and objects (default 512, 0: the parser's own guard)\n";
+constexpr std::string_view kUsage
+    = "usage: wl-json [--fragment] [--sort-keys] [-p|--human-readable] [--max-depth N] [FILE|-]\n";
+constexpr std::string_view kHelp
+    = "  Reads JSON text from FILE (or standard input) and writes it back followed by a newline.\n"
+      "  --fragment        accept any value at the top, not only an object or an array\n"
+      "  --sort-keys       write object members sorted by key\n"
+      "  -p, --human-readable  indent the output\n"
+      "  --max-depth N     nest at most N arrays and objects (default 512, 0: the parser's own guard)\n";
 
 struct Options {
     bool fragment = false;
@@ -41,15 +41,18 @@ struct Options {
     std::string path = "-";
 };
 
-std::optional<std::uint32_t> parseDepth(std::string_view text) {
+std::optional<std::uint32_t> parseDepth(std::string_view text)
+{
     std::uint32_t value = 0;
     auto result = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (text.empty() || result.ec != std::errc() || result.ptr != text.data() + text.size()) return std::nullopt;
+    if (text.empty() || result.ec != std::errc() || result.ptr != text.data() + text.size())
+        return std::nullopt;
     return value;
 }
 
 // None after printing why the arguments make no sense.
-std::optional<Options> parseArguments(int argc, char** argv) {
+std::optional<Options> parseArguments(int argc, char** argv)
+{
     Options options;
     bool pathSeen = false;
     for (int i = 1; i < argc; ++i) {
@@ -95,8 +98,10 @@ std::optional<Options> parseArguments(int argc, char** argv) {
     return options;
 }
 
-std::optional<std::string> readInput(const std::string& path) {
-    if (path == "-") return std::string(std::istreambuf_iterator<char>(std::cin), {});
+std::optional<std::string> readInput(const std::string& path)
+{
+    if (path == "-")
+        return std::string(std::istreambuf_iterator<char>(std::cin), {});
     std::ifstream in(path, std::ios::binary);
     if (!in) {
         std::cerr << "wl-json: cannot read " << path << ": " << std::strerror(errno) << "\n";
@@ -107,29 +112,36 @@ std::optional<std::string> readInput(const std::string& path) {
     return text.str();
 }
 
-int reportFailure(const VelJSON& json) {
+int reportFailure(const VelJSON& json)
+{
     if (auto trace = json.errorTrace())
-        for (const auto& error : *trace) std::cerr << error->code() << ": " << error->description() << "\n";
+        for (const auto& error : *trace)
+            std::cerr << error->code() << ": " << error->description() << "\n";
     return kExitFailure;
 }
 
-}  // namespace
+} // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv)
+{
     std::ios::sync_with_stdio(false);
     std::optional<Options> options = parseArguments(argc, argv);
-    if (!options) return kExitUsage;
+    if (!options)
+        return kExitUsage;
     std::optional<std::string> text = readInput(options->path);
-    if (!text) return kExitUsage;
+    if (!text)
+        return kExitUsage;
 
     VelJSON json;
     json.setMaxDepth(options->maxDepth);
     json.setSortKeys(options->sortKeys);
     json.setHumanReadable(options->humanReadable);
     std::optional<JsonValue> value = json.objectWithString(*text, options->fragment, nullptr);
-    if (!value) return reportFailure(json);
+    if (!value)
+        return reportFailure(json);
     std::optional<std::string> written = json.stringWithObject(*value, options->fragment, nullptr);
-    if (!written) return reportFailure(json);
+    if (!written)
+        return reportFailure(json);
     written->push_back('\n');
     std::cout.write(written->data(), static_cast<std::streamsize>(written->size()));
     std::cout.flush();

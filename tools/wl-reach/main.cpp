@@ -93,8 +93,8 @@ std::optional<ReachabilityFlags> cachedFlags(Reachability& reachability, const s
 
 std::string statusLine(const std::string& label, NetStatus status, std::optional<ReachabilityFlags> flags)
 {
-    return label + ": " + std::string(toString(status)) + " flags="
-        + (flags ? describeReachabilityFlags(*flags) : std::string("unreadable"));
+    return label + ": " + std::string(toString(status))
+        + " flags=" + (flags ? describeReachabilityFlags(*flags) : std::string("unreadable"));
 }
 
 std::vector<std::string> statusLines(Reachability& reachability)
@@ -152,9 +152,9 @@ int main(int argc, char** argv)
         std::fflush(stdout);
     });
     RunLoop& loop = RunLoop::current();
-    auto end = Timer::singleShot(std::chrono::duration_cast<std::chrono::nanoseconds>(
-                                     std::chrono::duration<double>(*arguments.watchSeconds)),
-                                 [&loop] { loop.stop(); });
+    auto end = Timer::singleShot(
+        std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::duration<double>(*arguments.watchSeconds)),
+        [&loop] { loop.stop(); });
     loop.run();
     center.removeObserver(token);
     reachability.stopListeningForReachabilityChanges();

@@ -73,8 +73,10 @@ ParsedOptions parseOptions(const std::vector<std::string>& arguments)
         float* value;
         SliderSetting range;
     };
-    const Slider sliders[] = {{"--k1", &options.K1, kK1Slider}, {"--k2", &options.K2, kK2Slider},
-                              {"--k3", &options.K3, kK3Slider}, {"--k4", &options.K4, kK4Slider}};
+    const Slider sliders[] = {{"--k1", &options.K1, kK1Slider},
+                              {"--k2", &options.K2, kK2Slider},
+                              {"--k3", &options.K3, kK3Slider},
+                              {"--k4", &options.K4, kK4Slider}};
 
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         const std::string& argument = arguments[i];
@@ -83,8 +85,8 @@ ParsedOptions parseOptions(const std::vector<std::string>& arguments)
                 return std::nullopt;
             return arguments[++i];
         };
-        auto slider = std::find_if(std::begin(sliders), std::end(sliders),
-                                   [&](const Slider& s) { return argument == s.name; });
+        auto slider
+            = std::find_if(std::begin(sliders), std::end(sliders), [&](const Slider& s) { return argument == s.name; });
         if (slider != std::end(sliders)) {
             auto text = next();
             auto value = text ? parseFloat(*text) : std::nullopt;
@@ -104,8 +106,9 @@ ParsedOptions parseOptions(const std::vector<std::string>& arguments)
             long highest = animate ? 10000 : 100000000;
             long value = text ? parseCount(*text).value_or(-1) : -1;
             if (value < lowest || value > highest)
-                return {std::nullopt, animate ? "--animate needs a frame count from 1 to 10000"
-                                              : "--frame needs a frame number from 0 to 100000000"};
+                return {std::nullopt,
+                        animate ? "--animate needs a frame count from 1 to 10000"
+                                : "--frame needs a frame number from 0 to 100000000"};
             (animate ? options.animateFrames : options.frame) = value;
         } else if (argument == "--water-only") {
             options.waterOnly = true;

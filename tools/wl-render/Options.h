@@ -33,8 +33,8 @@ struct ParsedOptions {
 
 ParsedOptions parseOptions(const std::vector<std::string>& arguments);
 
-inline constexpr const char* kUsage =
-    "usage: wl-render INPUT -o OUTPUT [--k1 F] [--k2 F] [--k3 F] [--k4 F] [--frame N] [--water-only] "
-    "[--no-fit] [--animate FRAMES]";
+inline constexpr const char* kUsage
+    = "usage: wl-render INPUT -o OUTPUT [--k1 F] [--k2 F] [--k3 F] [--k4 F] [--frame N] [--water-only] "
+      "[--no-fit] [--animate FRAMES]";
 
 } // namespace waterline::render

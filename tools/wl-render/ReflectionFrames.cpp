@@ -55,8 +55,8 @@ void ReflectionFrames::skipTo(long frame)
 std::shared_ptr<Picture> ReflectionFrames::renderNext(bool waterOnly)
 {
     auto& state = m_state;
-    ReflectionSource source{reinterpret_cast<const std::uint32_t*>(state.originalimagedata->data()),
-                            state.inputwidth, state.inputheight};
+    ReflectionSource source{reinterpret_cast<const std::uint32_t*>(state.originalimagedata->data()), state.inputwidth,
+                            state.inputheight};
     int rows = renderReflection(
         source, {.K1 = state.K1, .K2 = state.K2, .K3 = state.K3, .step_x = state.step_x, .step_y = state.step_y},
         state.waterWords());
@@ -64,7 +64,8 @@ std::shared_ptr<Picture> ReflectionFrames::renderNext(bool waterOnly)
     state.water_height = rows;
     skipTo(m_frame + 1);
 
-    std::shared_ptr<PixelBuffer> copy = PixelBuffer::create(PixelFormat::ARGB32Premultiplied, {state.water_width, rows});
+    std::shared_ptr<PixelBuffer> copy
+        = PixelBuffer::create(PixelFormat::ARGB32Premultiplied, {state.water_width, rows});
     if (!copy)
         return nullptr;
     std::memcpy(copy->data(), state.cameradata->data(), copy->byteCount());

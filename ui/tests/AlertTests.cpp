@@ -22,7 +22,7 @@ struct Answer {
 };
 
 struct Recorder {
-    std::vector<Answer> answers;
+    std::vector<Answer> answers{};
     Window* window = nullptr;
 
     std::unique_ptr<AlertView> make(std::string title, std::string cancel, std::vector<std::string> others, int tag)
@@ -84,15 +84,15 @@ TEST(AlertQueue, ShowsOneAtATimeAndTellsTheDelegateAfterDismissal)
     EXPECT_EQ(window.frontAlert()->title(), "A Bonus Free App: Amorette");
     EXPECT_TRUE(window.frontAlert()->isVisible());
 
-    tap(window, buttonCentre(*window.frontAlert(), 1));   // "Yes"
+    tap(window, buttonCentre(*window.frontAlert(), 1)); // "Yes"
     ASSERT_EQ(recorder.answers.size(), 1u);
     EXPECT_EQ(recorder.answers[0].tag, 2);
     EXPECT_EQ(recorder.answers[0].index, 1);
     EXPECT_FALSE(recorder.answers[0].stillVisible);
-    EXPECT_EQ(recorder.answers[0].frontTitleAtCallback, "Rate?");   // the next one is already up
+    EXPECT_EQ(recorder.answers[0].frontTitleAtCallback, "Rate?"); // the next one is already up
 
-    tap(window, buttonCentre(*window.frontAlert(), 0));   // "No"
-    tap(window, buttonCentre(*window.frontAlert(), 0));   // "OK"
+    tap(window, buttonCentre(*window.frontAlert(), 0)); // "No"
+    tap(window, buttonCentre(*window.frontAlert(), 0)); // "OK"
     ASSERT_EQ(recorder.answers.size(), 3u);
     EXPECT_EQ(recorder.answers[1].index, 0);
     EXPECT_EQ(recorder.answers[2].index, 0);
@@ -115,11 +115,9 @@ TEST(AlertQueue, ReturnAnswersWithTheLastButtonAndEscapeWithTheCancelButton)
         int index;
     };
     const Step steps[] = {
-        {"Return", 1, 2},
-        {"Escape", 2, 0},
-        {"Return", 3, 0},   // a single button is both the last and the cancel button
+        {"Return", 1, 2}, {"Escape", 2, 0}, {"Return", 3, 0}, // a single button is both the last and the cancel button
     };
-    window.dispatch(InputEvent::keyPress("A"));   // other keys wait while an alert is up
+    window.dispatch(InputEvent::keyPress("A")); // other keys wait while an alert is up
     for (const Step& step : steps)
         window.dispatch(InputEvent::keyPress(step.key));
     ASSERT_EQ(recorder.answers.size(), 3u);
@@ -128,7 +126,7 @@ TEST(AlertQueue, ReturnAnswersWithTheLastButtonAndEscapeWithTheCancelButton)
         EXPECT_EQ(recorder.answers[i].index, steps[i].index);
     }
     EXPECT_TRUE(otherKeys.empty());
-    window.dispatch(InputEvent::keyPress("Return"));   // no alert: the key goes on
+    window.dispatch(InputEvent::keyPress("Return")); // no alert: the key goes on
     EXPECT_EQ(otherKeys, std::vector<std::string>{"Return"});
 }
 

@@ -33,7 +33,10 @@ std::unique_ptr<Application> offscreenApp()
 void runWithTimeout(Application& app)
 {
     bool timedOut = false;
-    auto guard = Timer::singleShot(5s, [&] { timedOut = true; app.quit(); });
+    auto guard = Timer::singleShot(5s, [&] {
+        timedOut = true;
+        app.quit();
+    });
     app.run();
     guard->invalidate();
     EXPECT_FALSE(timedOut) << "the run did not end by itself";
@@ -57,7 +60,7 @@ TEST(Application, ScriptedDragMovesARotatedSlider)
     automation.drag({30, 140}, {30, 950}, 80ms, [&] { app->quit(); });
     runWithTimeout(*app);
     EXPECT_FLOAT_EQ(k1.value(), 0.1f);
-    EXPECT_GE(changes, 3);   // the moves arrived spread over the drag
+    EXPECT_GE(changes, 3); // the moves arrived spread over the drag
 }
 
 TEST(Application, ScriptedTapsAndKeysReachButtonsAndAlerts)
@@ -75,10 +78,8 @@ TEST(Application, ScriptedTapsAndKeysReachButtonsAndAlerts)
 
     Automation automation(*app);
     automation.tap({670, 990}, [&] {
-        EXPECT_EQ(saves, 0);   // the alert is modal
-        automation.key("Return", [&] {
-            automation.tap({670, 990}, [&] { app->quit(); });
-        });
+        EXPECT_EQ(saves, 0); // the alert is modal
+        automation.key("Return", [&] { automation.tap({670, 990}, [&] { app->quit(); }); });
     });
     runWithTimeout(*app);
     EXPECT_EQ(answer, 1);
@@ -95,9 +96,13 @@ TEST(Application, PresentsAtMostOncePerTurn)
     std::uint64_t after = 0;
     Timer::singleShot(5ms, [&] {
         for (int i = 0; i < 3; ++i)
-            water.setImage(std::shared_ptr<const PixelBuffer>(PixelBuffer::create(PixelFormat::ARGB32Premultiplied, {768, 512})));
+            water.setImage(
+                std::shared_ptr<const PixelBuffer>(PixelBuffer::create(PixelFormat::ARGB32Premultiplied, {768, 512})));
     });
-    Timer::singleShot(60ms, [&] { after = app->presentCount(); app->quit(); });
+    Timer::singleShot(60ms, [&] {
+        after = app->presentCount();
+        app->quit();
+    });
     runWithTimeout(*app);
     EXPECT_EQ(after - before, 1u);
 }
@@ -108,7 +113,8 @@ TEST(Application, QuitsFromAnotherThreadAndServesItsPosts)
     ASSERT_TRUE(app);
     auto& view = app->window().rootView().add<ImageView>(RectF{0, 0, 768, 512});
     std::thread worker([&] {
-        auto frame = std::shared_ptr<const PixelBuffer>(PixelBuffer::create(PixelFormat::ARGB32Premultiplied, {480, 640}));
+        auto frame
+            = std::shared_ptr<const PixelBuffer>(PixelBuffer::create(PixelFormat::ARGB32Premultiplied, {480, 640}));
         performOnMainThread([&] { view.setImage(frame); }, /*wait=*/true);
         app->quit();
     });

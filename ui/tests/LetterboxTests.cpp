@@ -20,8 +20,8 @@ TEST(Letterbox, PlacesTheScreenCentredAtTheLargestUniformScale)
     const Case cases[] = {
         {{768, 1024}, 1.0, {0, 0, 768, 1024}},
         {{1536, 2048}, 2.0, {0, 0, 1536, 2048}},
-        {{1000, 1024}, 1.0, {116, 0, 768, 1024}},      // bars left and right
-        {{768, 1200}, 1.0, {0, 88, 768, 1024}},        // bars above and below
+        {{1000, 1024}, 1.0, {116, 0, 768, 1024}}, // bars left and right
+        {{768, 1200}, 1.0, {0, 88, 768, 1024}},   // bars above and below
         {{1920, 1080}, 1080.0 / 1024, {(1920 - 810) / 2.0, 0, 810, 1080}},
         {{384, 900}, 0.5, {0, 194, 384, 512}},
     };
@@ -46,10 +46,10 @@ TEST(Letterbox, MapsWindowPointsBackToScreenPoints)
     const Case cases[] = {
         {{1000, 1024}, {116, 0}, {0, 0}, true},
         {{1000, 1024}, {500, 512}, {384, 512}, true},
-        {{1000, 1024}, {50, 512}, {-66, 512}, false},           // on the left bar
+        {{1000, 1024}, {50, 512}, {-66, 512}, false}, // on the left bar
         {{1536, 2048}, {1535, 2047}, {767.5, 1023.5}, true},
         {{384, 900}, {192, 194 + 256}, {384, 512}, true},
-        {{384, 900}, {192, 100}, {384, -188}, false},           // on the top bar
+        {{384, 900}, {192, 100}, {384, -188}, false}, // on the top bar
     };
     for (const Case& c : cases) {
         Letterbox box(kScreen, c.window);

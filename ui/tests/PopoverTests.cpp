@@ -34,8 +34,14 @@ struct Screen {
         auto content = std::make_unique<PhotoPicker>();
         picker = content.get();
         picker->setPhotoCount(30);
-        picker->didPick = [this](int index) { picked.push_back(index); popover->dismiss(); };
-        picker->didCancel = [this] { ++cancels; popover->dismiss(); };
+        picker->didPick = [this](int index) {
+            picked.push_back(index);
+            popover->dismiss();
+        };
+        picker->didCancel = [this] {
+            ++cancels;
+            popover->dismiss();
+        };
         popover = std::make_unique<Popover>(std::move(content));
         popover->didDismissByOutsideTap = [this] { ++outsideTaps; };
         popover->presentFromRect({234, 0, 300, 300}, window);
@@ -62,15 +68,15 @@ TEST(Popover, SitsBelowItsAnchorCentredOnIt)
 TEST(Popover, ATapOutsideDismissesItAndGoesNoFurther)
 {
     Screen s;
-    tap(s.window, {30, 994});   // on the album button, outside the popover
+    tap(s.window, {30, 994}); // on the album button, outside the popover
     EXPECT_FALSE(s.popover->isPopoverVisible());
     EXPECT_EQ(s.window.presentedPopover(), nullptr);
     EXPECT_EQ(s.outsideTaps, 1);
     EXPECT_EQ(s.albumTaps, 0);
-    tap(s.window, {30, 994});   // the next tap reaches the screen again
+    tap(s.window, {30, 994}); // the next tap reaches the screen again
     EXPECT_EQ(s.albumTaps, 1);
 
-    s.popover->presentFromRect({234, 0, 300, 300}, s.window);   // shown again after a dismissal
+    s.popover->presentFromRect({234, 0, 300, 300}, s.window); // shown again after a dismissal
     EXPECT_TRUE(s.popover->isPopoverVisible());
     s.window.dispatch(InputEvent::keyPress("Escape"));
     EXPECT_FALSE(s.popover->isPopoverVisible());
@@ -83,7 +89,7 @@ TEST(PhotoPicker, ATapPicksTheCellUnderIt)
     tap(s.window, s.cellCentre(5));
     EXPECT_EQ(s.picked, std::vector<int>{5});
     EXPECT_FALSE(s.popover->isPopoverVisible());
-    EXPECT_EQ(s.outsideTaps, 0);   // dismissed by the app, not by an outside tap
+    EXPECT_EQ(s.outsideTaps, 0); // dismissed by the app, not by an outside tap
 }
 
 TEST(PhotoPicker, CancelButton)
@@ -98,7 +104,7 @@ TEST(PhotoPicker, CancelButton)
 TEST(PhotoPicker, DragScrollsWithoutPickingAndWheelScrolls)
 {
     Screen s;
-    ASSERT_GT(s.picker->maximumContentOffset(), 0);   // 30 photos overflow 480 points
+    ASSERT_GT(s.picker->maximumContentOffset(), 0); // 30 photos overflow 480 points
     PointF start = s.cellCentre(12);
     s.window.dispatch(InputEvent::pointerDown(start));
     s.window.dispatch(InputEvent::pointerMove({start.x, start.y - 5}));
@@ -113,7 +119,7 @@ TEST(PhotoPicker, DragScrollsWithoutPickingAndWheelScrolls)
     EXPECT_GT(s.picked[0], 12);
 
     s.popover->presentFromRect({234, 0, 300, 300}, s.window);
-    s.window.dispatch(InputEvent::wheel(start, 0, -100));   // far down: clamps at the end
+    s.window.dispatch(InputEvent::wheel(start, 0, -100)); // far down: clamps at the end
     EXPECT_DOUBLE_EQ(s.picker->contentOffset(), s.picker->maximumContentOffset());
     s.window.dispatch(InputEvent::wheel(start, 0, 1000));
     EXPECT_DOUBLE_EQ(s.picker->contentOffset(), 0);
@@ -124,7 +130,7 @@ TEST(PhotoPicker, ThePopoverMayBeDroppedFromInsideAPick)
     Screen s;
     s.picker->didPick = [&](int index) {
         s.picked.push_back(index);
-        s.popover.reset();   // the panel (and the picker in its call) outlive this event
+        s.popover.reset(); // the panel (and the picker in its call) outlive this event
     };
     tap(s.window, s.cellCentre(0));
     EXPECT_EQ(s.picked, std::vector<int>{0});
@@ -136,12 +142,12 @@ TEST(PhotoPicker, IndexAtMapsCellsAndGaps)
     PhotoPicker picker;
     picker.setPhotoCount(6);
     RectF first = picker.cellFrame(0);
-    RectF fifth = picker.cellFrame(4);   // four columns in 320 points: the second row
+    RectF fifth = picker.cellFrame(4); // four columns in 320 points: the second row
     EXPECT_EQ(picker.indexAt({first.x + 1, first.y + 1}), 0);
     EXPECT_EQ(picker.indexAt({fifth.x + 10, fifth.y + 10}), 4);
-    EXPECT_EQ(picker.indexAt({first.x - 1, first.y + 10}), std::nullopt);   // in the gap
-    EXPECT_EQ(picker.indexAt({fifth.x + 10, fifth.maxY() + 40}), std::nullopt);   // past the last photo
-    EXPECT_EQ(picker.indexAt({5, 10}), std::nullopt);   // the title bar
+    EXPECT_EQ(picker.indexAt({first.x - 1, first.y + 10}), std::nullopt);       // in the gap
+    EXPECT_EQ(picker.indexAt({fifth.x + 10, fifth.maxY() + 40}), std::nullopt); // past the last photo
+    EXPECT_EQ(picker.indexAt({5, 10}), std::nullopt);                           // the title bar
 }
 
 } // namespace

@@ -47,7 +47,7 @@ std::shared_ptr<const PixelBuffer> striped(PixelFormat format, int width, const 
 
 Rgba pixel(const Window& window, int x, int y)
 {
-    const std::uint8_t* px = window.canvas().pixels().row(y) + x * 4;   // B, G, R, A
+    const std::uint8_t* px = window.canvas().pixels().row(y) + x * 4; // B, G, R, A
     return {px[2], px[1], px[0], px[3]};
 }
 
@@ -80,12 +80,11 @@ TEST_P(ImageViewRendering, TopModeDrawsAtNaturalSizeTopAlignedCentredAndClipped)
         Rgba expected;
     };
     const Case cases[] = {
-        {12, 20, kRed},   {15, 20, kRed},    // (8 − 4) / 2 = 2 points in from the left
-        {12, 21, kGreen}, {12, 22, kBlue},
-        {11, 20, kBlack}, {16, 20, kBlack},  // beside the picture
-        {12, 23, kBlack}, {12, 24, kBlack},  // below the bounds: clipped
-        {102, 23, kWhite}, {102, 24, kWhite}, {102, 25, kBlack},   // no clipping
-        {199, 20, kBlack}, {200, 20, kGreen}, {205, 21, kGreen}, {206, 20, kBlack},   // wider: centred, cut
+        {12, 20, kRed},    {15, 20, kRed}, // (8 − 4) / 2 = 2 points in from the left
+        {12, 21, kGreen},  {12, 22, kBlue},   {11, 20, kBlack},  {16, 20, kBlack},  // beside the picture
+        {12, 23, kBlack},  {12, 24, kBlack},                                        // below the bounds: clipped
+        {102, 23, kWhite}, {102, 24, kWhite}, {102, 25, kBlack},                    // no clipping
+        {199, 20, kBlack}, {200, 20, kGreen}, {205, 21, kGreen}, {206, 20, kBlack}, // wider: centred, cut
     };
     for (const Case& c : cases)
         EXPECT_EQ(pixel(window, c.x, c.y), c.expected) << "at " << c.x << "," << c.y;
@@ -100,7 +99,7 @@ TEST_P(ImageViewRendering, ScaleToFillStretchesAndTranslucencyBlends)
     auto& stretched = window.rootView().add<ImageView>(RectF{0, 0, 8, 8});
     stretched.setImage(striped(GetParam(), 2, {kGreen, kBlue}));
     auto& glass = window.rootView().add<ImageView>(RectF{20, 20, 2, 1});
-    glass.setImage(striped(GetParam(), 2, {{0, 0, 128, 128}}));   // half-transparent blue, premultiplied
+    glass.setImage(striped(GetParam(), 2, {{0, 0, 128, 128}})); // half-transparent blue, premultiplied
     window.render();
     EXPECT_EQ(pixel(window, 0, 0), kGreen);
     EXPECT_EQ(pixel(window, 7, 7), kBlue);
@@ -112,7 +111,9 @@ TEST_P(ImageViewRendering, ScaleToFillStretchesAndTranslucencyBlends)
 
 INSTANTIATE_TEST_SUITE_P(BothByteOrders, ImageViewRendering,
                          ::testing::Values(PixelFormat::ARGB32Premultiplied, PixelFormat::BGRA32Premultiplied),
-                         [](const auto& info) { return info.param == PixelFormat::ARGB32Premultiplied ? "ARGB" : "BGRA"; });
+                         [](const auto& info) {
+                             return info.param == PixelFormat::ARGB32Premultiplied ? "ARGB" : "BGRA";
+                         });
 
 TEST(Rendering, RotatedViewsDrawWhereTheyAreHit)
 {
@@ -158,10 +159,10 @@ TEST(Rendering, RedrawsOnlyWhatChanged)
     ASSERT_EQ(redrawn.size(), 1u);
     EXPECT_EQ(redrawn[0], (PixelRect{0, 512, 768, 256}));
 
-    picture.setFrame({0, 256, 768, 256});   // the renderer lines the picture up with the water
-    picture.setFrame({0, 256, 768, 256});   // unchanged: nothing more to draw
+    picture.setFrame({0, 256, 768, 256}); // the renderer lines the picture up with the water
+    picture.setFrame({0, 256, 768, 256}); // unchanged: nothing more to draw
     redrawn = window.render();
-    ASSERT_EQ(redrawn.size(), 1u);   // old frame (0, 0, 768, 512) contains the new one
+    ASSERT_EQ(redrawn.size(), 1u); // old frame (0, 0, 768, 512) contains the new one
     EXPECT_EQ(redrawn[0], (PixelRect{0, 0, 768, 512}));
     EXPECT_TRUE(window.render().empty());
 }
@@ -184,7 +185,8 @@ TEST(Rendering, ScreenshotIsA768By1024Png)
 {
     Window window;
     window.rootView().add<View>(RectF{0, 0, 768, 10}).setBackgroundColor(Color{10, 20, 30, 255});
-    std::string path = (std::filesystem::temp_directory_path() / ("ui-shot-" + std::to_string(getpid()) + ".png")).string();
+    std::string path
+        = (std::filesystem::temp_directory_path() / ("ui-shot-" + std::to_string(getpid()) + ".png")).string();
     ASSERT_EQ(window.writeScreenshot(path), nullptr);
 
     png_image image;

@@ -45,10 +45,10 @@ TEST(SliderMapping, VerticalSlidersHaveTheirMinimumAtTheBottom)
     };
     const Case cases[] = {
         {&k1, {30, 500}, {30, bottom}, 0.1f},
-        {&k1, {30, 500}, {30, 960}, 0.1f},          // past the end clamps
+        {&k1, {30, 500}, {30, 960}, 0.1f}, // past the end clamps
         {&k1, {30, 500}, {30, top}, 1.0f},
         {&k1, {30, 900}, {30, middle}, 0.55f},
-        {&k1, {10, 900}, {55, middle}, 0.55f},      // across the slider does not matter
+        {&k1, {10, 900}, {55, middle}, 0.55f}, // across the slider does not matter
         {&k2, {738, 300}, {738, bottom}, 0.0f},
         {&k2, {738, 300}, {738, middle}, 16.0f},
         {&k2, {738, 300}, {738, top + (bottom - top) / 4}, 24.0f},
@@ -70,9 +70,9 @@ TEST(SliderMapping, HorizontalSlidersRunLeftToRight)
     EXPECT_FLOAT_EQ(k3.value(), 0.0f);
     drag(window, {200, 994}, {384 - r, 994});
     EXPECT_FLOAT_EQ(k3.value(), 0.2f);
-    drag(window, {500, 994}, {516, 994});   // the middle of K4's track
+    drag(window, {500, 994}, {516, 994}); // the middle of K4's track
     EXPECT_NEAR(k4.value(), 0.2f, 1e-6);
-    EXPECT_NEAR(k3.value(), 0.2f, 1e-6);   // untouched by the other slider's drag
+    EXPECT_NEAR(k3.value(), 0.2f, 1e-6); // untouched by the other slider's drag
 }
 
 TEST(SliderMapping, ThumbFollowsTheValueOnScreen)
@@ -103,7 +103,7 @@ TEST(SliderValue, ClampsToTheRangeAndReportsChanges)
     EXPECT_EQ(slider.value(), 0.25f);
 
     changes = 0;
-    drag(window, {14, 30}, {214, 30});   // continuous: one report per change
+    drag(window, {14, 30}, {214, 30}); // continuous: one report per change
     EXPECT_GT(changes, 1);
     EXPECT_EQ(slider.value(), 1.0f);
 
@@ -112,7 +112,7 @@ TEST(SliderValue, ClampsToTheRangeAndReportsChanges)
     drag(window, {214, 30}, {114, 30});
     EXPECT_EQ(changes, 1);
     changes = 0;
-    drag(window, {114, 30}, {114, 30});   // no change, no report
+    drag(window, {114, 30}, {114, 30}); // no change, no report
     EXPECT_EQ(changes, 0);
 }
 

@@ -31,10 +31,10 @@ TEST(ViewGeometry, FrameIsTheOnScreenBoxWhetherSetBeforeOrAfterTheRotation)
     after.setRotation(-std::numbers::pi / 2);
     after.setFrame({0, 126, 60, 838});
     expectRect(after.frame(), {0, 126, 60, 838});
-    expectRect(after.bounds(), {0, 0, 838, 60});   // the unrotated slider is 838 long
+    expectRect(after.bounds(), {0, 0, 838, 60}); // the unrotated slider is 838 long
 
     View before({100, 100, 200, 50});
-    before.setRotation(-std::numbers::pi / 2);      // turns about the centre (200, 125)
+    before.setRotation(-std::numbers::pi / 2); // turns about the centre (200, 125)
     expectRect(before.frame(), {175, 25, 50, 200});
     EXPECT_EQ(before.quarterTurns(), 3);
 }
@@ -54,11 +54,10 @@ TEST(ViewGeometry, ConvertsPointsThroughRotationAndScrolling)
         PointF local;
     };
     const Case cases[] = {
-        {&rotated, {30, 964}, {0, 30}},      // bottom end = local start of the track
-        {&rotated, {30, 126}, {838, 30}},    // top end
-        {&rotated, {0, 545}, {419, 0}},      // the left edge on screen is local y = 0
-        {&scrolled, {100, 100}, {0, 30}},
-        {&scrolled, {120, 140}, {20, 70}},
+        {&rotated, {30, 964}, {0, 30}},   // bottom end = local start of the track
+        {&rotated, {30, 126}, {838, 30}}, // top end
+        {&rotated, {0, 545}, {419, 0}},   // the left edge on screen is local y = 0
+        {&scrolled, {100, 100}, {0, 30}}, {&scrolled, {120, 140}, {20, 70}},
     };
     for (const Case& c : cases) {
         PointF local = c.view->pointFromScreen(c.screen);
@@ -82,23 +81,20 @@ TEST(ViewHitTest, FindsTheTopmostVisibleInteractiveView)
     hidden.setHidden(true);
     auto& inert = panel.add<View>(RectF{180, 64, 60, 60});
     inert.setUserInteractionEnabled(false);
-    auto& overlapping = panel.add<Button>(Button::Custom, RectF{30, 64, 60, 60});   // above `enabled`
-    auto& outside = panel.add<Button>(Button::Custom, RectF{0, 200, 60, 60});      // beyond the panel
+    auto& overlapping = panel.add<Button>(Button::Custom, RectF{30, 64, 60, 60}); // above `enabled`
+    auto& outside = panel.add<Button>(Button::Custom, RectF{0, 200, 60, 60});     // beyond the panel
 
     struct Case {
         PointF point;
         View* expected;
     };
     const Case cases[] = {
-        {{10, 994}, &enabled},
-        {{40, 994}, &overlapping},     // later children lie above earlier ones
-        {{100, 994}, &panel},          // disabled: falls through to what is behind
-        {{110, 994}, &panel},
-        {{150, 994}, &panel},          // hidden
-        {{200, 994}, &panel},          // no interaction
-        {{10, 910}, &panel},
-        {{10, 500}, &root},
-        {{10, 1110}, nullptr},         // off the screen, where `outside` would be
+        {{10, 994}, &enabled}, {{40, 994}, &overlapping}, // later children lie above earlier ones
+        {{100, 994}, &panel},                             // disabled: falls through to what is behind
+        {{110, 994}, &panel},  {{150, 994}, &panel},      // hidden
+        {{200, 994}, &panel},                             // no interaction
+        {{10, 910}, &panel},   {{10, 500}, &root},
+        {{10, 1110}, nullptr}, // off the screen, where `outside` would be
     };
     for (const Case& c : cases)
         EXPECT_EQ(root.hitTest(c.point), c.expected) << c.point.x << "," << c.point.y;
@@ -138,7 +134,7 @@ TEST(ButtonActions, FireOnlyForAReleaseInsideAnEnabledVisibleButton)
     EXPECT_EQ(button.state(), ControlState::Disabled);
 
     button.setEnabled(true);
-    row.setHidden(true);   // hidden through its parent
+    row.setHidden(true); // hidden through its parent
     tap(window, {670, 990});
     EXPECT_EQ(touchUps, 2);
 
@@ -165,8 +161,13 @@ TEST(ButtonActions, AnActionMayDestroyItsOwnButton)
     View& root = window.rootView();
     auto& button = root.add<Button>(Button::Custom, RectF{0, 0, 60, 60});
     bool ran = false;
-    button.addTarget([&] { root.removeChild(button); ran = true; }, ControlEvent::TouchUpInside);
-    tap(window, {30, 30});   // ASan catches a use after free here
+    button.addTarget(
+        [&] {
+            root.removeChild(button);
+            ran = true;
+        },
+        ControlEvent::TouchUpInside);
+    tap(window, {30, 30}); // ASan catches a use after free here
     EXPECT_TRUE(ran);
     EXPECT_TRUE(root.children().empty());
 }

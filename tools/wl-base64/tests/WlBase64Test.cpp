@@ -19,8 +19,8 @@ const std::string kTool = WATERLINE_BINARY_DIR "/bin/wl-base64";
 const std::string kInvalid = "wl-base64: invalid input\n";
 
 enum class Plumbing { FileToFile, FileToPipe, PipeToFile, PipeToPipe };
-constexpr Plumbing kEveryPlumbing[] = {Plumbing::FileToFile, Plumbing::FileToPipe, Plumbing::PipeToFile,
-                                       Plumbing::PipeToPipe};
+constexpr Plumbing kEveryPlumbing[]
+    = {Plumbing::FileToFile, Plumbing::FileToPipe, Plumbing::PipeToFile, Plumbing::PipeToPipe};
 
 std::string shellQuoted(const std::string& text);
 
@@ -66,10 +66,18 @@ protected:
         const std::string rc = "; echo $? >" + shellQuoted(path("rc"));
         std::string command;
         switch (plumbing) {
-        case Plumbing::FileToFile: command = tool + " <" + in + " " + redirect + out + rc; break;
-        case Plumbing::FileToPipe: command = "{ " + tool + " <" + in + rc + "; } | cat >" + out; break;
-        case Plumbing::PipeToFile: command = "cat " + in + " | { " + tool + " " + redirect + out + rc + "; }"; break;
-        case Plumbing::PipeToPipe: command = "cat " + in + " | { " + tool + rc + "; } | cat >" + out; break;
+        case Plumbing::FileToFile:
+            command = tool + " <" + in + " " + redirect + out + rc;
+            break;
+        case Plumbing::FileToPipe:
+            command = "{ " + tool + " <" + in + rc + "; } | cat >" + out;
+            break;
+        case Plumbing::PipeToFile:
+            command = "cat " + in + " | { " + tool + " " + redirect + out + rc + "; }";
+            break;
+        case Plumbing::PipeToPipe:
+            command = "cat " + in + " | { " + tool + rc + "; } | cat >" + out;
+            break;
         }
         EXPECT_EQ(std::system(command.c_str()), 0) << command;
         return {std::stoi(readFile("rc")), readFile("out"), readFile("err")};
@@ -106,10 +114,10 @@ TEST_F(WlBase64, Encodes)
         {"", "\xFB\xFF\xBF", "+/+/\n"},
         {"--web-safe", "\xFB\xFF\xBF", "-_-_\n"},
         {"-w 4", "Many", "TWFu\neQ==\n"},
-        {"-w4", "ManMan", "TWFu\nTWFu\n"},        // no empty line after a full last line
+        {"-w4", "ManMan", "TWFu\nTWFu\n"}, // no empty line after a full last line
         {"-w 0", "ManMan", "TWFuTWFu\n"},
         {"", "\0\n\r"s, "AAoN\n"},
-        {"", "", ""},                              // nothing to encode, nothing written
+        {"", "", ""}, // nothing to encode, nothing written
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args + " " + c.input);
@@ -128,18 +136,18 @@ TEST_F(WlBase64, DecodesOrWritesNothing)
     const Case cases[] = {
         {"-d", "TQ==\n", "M"},
         {"--decode", "TW\nFu\r\n", "Man"},
-        {"-d", "TQ", ""},                          // padding required
+        {"-d", "TQ", ""}, // padding required
         {"-d --web-safe", "TQ", "M"},
         {"-d --web-safe --no-padding", "TQ", "M"},
         {"-d", "-_-_", ""},
         {"-d --web-safe", "-_-_", "\xFB\xFF\xBF"},
         {"-d --web-safe", "+/+/", ""},
         {"-d", "TQ==TQ==", ""},
-        {"-d", "TR==", ""},                        // set trailing bits
-        {"-d", "TQ==\0junk"s, "M"},                // NUL ends the input
-        {"-d", " \n\t", ""},                       // decodes to nothing
+        {"-d", "TR==", ""},         // set trailing bits
+        {"-d", "TQ==\0junk"s, "M"}, // NUL ends the input
+        {"-d", " \n\t", ""},        // decodes to nothing
         {"-d", "", ""},
-        {"-d", "TWFuTWFu*", ""},                   // bad byte after valid output
+        {"-d", "TWFuTWFu*", ""}, // bad byte after valid output
     };
     for (const Case& c : cases) {
         for (Plumbing plumbing : kEveryPlumbing) {
@@ -176,8 +184,8 @@ TEST_F(WlBase64, RoundTripsBinaryDataAcrossBlocks)
             SCOPED_TRACE(alphabet + " " + wrap);
             const Result encoded = run(alphabet + " " + wrap, data);
             ASSERT_EQ(encoded.status, 0);
-            const Result decoded = run("-d " + alphabet.substr(0, alphabet.find(" --")), encoded.out,
-                                       Plumbing::PipeToPipe);
+            const Result decoded
+                = run("-d " + alphabet.substr(0, alphabet.find(" --")), encoded.out, Plumbing::PipeToPipe);
             ASSERT_EQ(decoded.status, 0) << decoded.err;
             EXPECT_TRUE(decoded.out == data);
         }

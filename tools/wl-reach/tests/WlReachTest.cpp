@@ -94,9 +94,10 @@ TEST_F(WlReachTest, PrintsTheThreeStatusesWithTheirFlags)
     auto run = Run::start(command({"--address", "10.20.0.2"}));
     std::string output;
     EXPECT_EQ(run.finish(output), 0);
-    EXPECT_EQ(output, "internet: NetStatusViaWiFi flags=R\n"
-                      "local WiFi: NetStatusUnreachable flags=R\n"
-                      "remote host 10.20.0.2: NetStatusViaWiFi flags=R+D\n");
+    EXPECT_EQ(output,
+              "internet: NetStatusViaWiFi flags=R\n"
+              "local WiFi: NetStatusUnreachable flags=R\n"
+              "remote host 10.20.0.2: NetStatusViaWiFi flags=R+D\n");
 }
 
 TEST_F(WlReachTest, WatchPrintsALinePerChange)
@@ -116,15 +117,17 @@ TEST_F(WlReachTest, WatchPrintsALinePerChange)
 TEST(WlReachUsage, MistakesExitWithTwo)
 {
     const std::vector<std::vector<std::string>> mistakes = {
-        {"--bogus"}, {"--host"}, {"--host", "a", "--address", "10.0.0.1"}, {"--address", "abc"},
-        {"--watch", "soon"}, {"--watch", "-1"}, {"--host", ""},
+        {"--bogus"},          {"--host"},          {"--host", "a", "--address", "10.0.0.1"},
+        {"--address", "abc"}, {"--watch", "soon"}, {"--watch", "-1"},
+        {"--host", ""},
     };
     for (auto arguments : mistakes) {
         arguments.insert(arguments.begin(), WL_REACH_PATH);
         auto run = Run::start(arguments);
         std::string output;
         EXPECT_EQ(run.finish(output), 2) << arguments[1];
-        EXPECT_NE(output.find("usage: wl-reach [--host NAME | --address A.B.C.D] [--watch SECONDS]"), std::string::npos);
+        EXPECT_NE(output.find("usage: wl-reach [--host NAME | --address A.B.C.D] [--watch SECONDS]"),
+                  std::string::npos);
     }
 }
 

@@ -80,8 +80,8 @@ protected:
     Result run(const std::string& arguments) const
     {
         auto errors = path("stderr.txt");
-        std::string command = "cd '" + m_directory.string() + "' && '" + kTool + "' " + arguments + " 2>'"
-            + errors.string() + "'";
+        std::string command
+            = "cd '" + m_directory.string() + "' && '" + kTool + "' " + arguments + " 2>'" + errors.string() + "'";
         int status = std::system(command.c_str());
         std::ifstream file(errors);
         Result result{WIFEXITED(status) ? WEXITSTATUS(status) : -1,
@@ -150,8 +150,9 @@ TEST_F(WlRender, FitsAnExifTurnedJpegLikeTheAlbum)
 {
     auto jpeg = PictureFile::encodeJPEG(*texture({1000, 800}), 0.9f).value;
     // EXIF orientation 6: stored landscape, upright portrait 800 × 1000 → 409 × 512.
-    std::vector<std::uint8_t> exif = {0xFF, 0xD8, 0xFF, 0xE1, 0, 34, 'E', 'x', 'i', 'f', 0, 0, 'M', 'M', 0, 42, 0, 0, 0, 8,
-                                      0, 1, 0x01, 0x12, 0, 3, 0, 0, 0, 1, 0, 6, 0, 0, 0, 0, 0, 0};
+    std::vector<std::uint8_t> exif
+        = {0xFF, 0xD8, 0xFF, 0xE1, 0,    34, 'E', 'x', 'i', 'f', 0, 0, 'M', 'M', 0, 42, 0, 0, 0,
+           8,    0,    1,    0x01, 0x12, 0,  3,   0,   0,   0,   1, 0, 6,   0,   0, 0,  0, 0, 0};
     exif.insert(exif.end(), jpeg.begin() + 2, jpeg.end());
     write("turned.jpg", exif);
     ASSERT_EQ(run("turned.jpg -o out.jpg").status, 0);
@@ -193,7 +194,8 @@ TEST_F(WlRender, RefusalsWriteNothing)
         {"", 2, "wl-render: missing INPUT\n"},
         {"in.png", 2, "wl-render: missing -o OUTPUT\n"},
         {"in.png -o out.gif", 2, "wl-render: OUTPUT must end in .png or .jpg (or .webp with --animate)\n"},
-        {"in.png -o out.png --animate 2", 2, "wl-render: --animate writes an animated WebP: OUTPUT must end in .webp\n"},
+        {"in.png -o out.png --animate 2", 2,
+         "wl-render: --animate writes an animated WebP: OUTPUT must end in .webp\n"},
         {"in.png -o out.png --k1 1.5", 2, "wl-render: --k1 needs a number between 0.1 and 1\n"},
         {"in.png -o out.png --k3 nan", 2, "wl-render: --k3 needs a number between 0 and 0.2\n"},
         {"in.png -o out.png --frame -1", 2, "wl-render: --frame needs a frame number from 0 to 100000000\n"},

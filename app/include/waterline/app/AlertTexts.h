@@ -22,8 +22,7 @@ struct AlertTexts {
 
     static AlertText rate()
     {
-        return {"Rate?", "Could you give us a rate and some suggestions to improve this App?", {"No", "Yes"},
-                kRateTag};
+        return {"Rate?", "Could you give us a rate and some suggestions to improve this App?", {"No", "Yes"}, kRateTag};
     }
     static AlertText more()
     {
@@ -42,8 +41,9 @@ struct AlertTexts {
     static AlertText notSaved(std::string_view reason) { return {"Not Saved", reason, {"OK"}}; }
     static AlertText nothingToSave()
     {
-        return {"Nothing to Save", "The reflection is too short to make a picture. Raise the reflection height "
-                                   "and try again.",
+        return {"Nothing to Save",
+                "The reflection is too short to make a picture. Raise the reflection height "
+                "and try again.",
                 {"OK"}};
     }
 };

@@ -53,9 +53,9 @@ struct PickedPhoto {
 class ViewController final : public EffectScreen {
 public:
     struct Environment {
-        UserDefaults* defaults = nullptr;           // the store the prompts remember answers in
-        std::filesystem::path picturesDirectory;    // the photo library
-        int cameraCount = 0;                        // what the camera check finds
+        UserDefaults* defaults = nullptr;        // the store the prompts remember answers in
+        std::filesystem::path picturesDirectory; // the photo library
+        int cameraCount = 0;                     // what the camera check finds
         // The cameras capture opens; empty: cameraCount synthetic cameras.
         std::shared_ptr<const CameraDevices> cameraDevices;
         // Opens a link in the desktop's handler; empty: xdg-open.

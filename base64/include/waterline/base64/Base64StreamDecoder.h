@@ -41,13 +41,13 @@ public:
     bool inputEnded() const;
 
     // The number of bytes decoded so far.
-    std::uint64_t decodedLength() const { return decodedLength_; }
+    std::uint64_t decodedLength() const { return m_decodedLength; }
 
 private:
     explicit Base64StreamDecoder(std::unique_ptr<DecodeMachine>);
 
-    std::unique_ptr<DecodeMachine> machine_;
-    std::uint64_t decodedLength_ = 0;
+    std::unique_ptr<DecodeMachine> m_machine;
+    std::uint64_t m_decodedLength = 0;
 };
 
 } // namespace waterline

@@ -35,29 +35,29 @@ inline constexpr SliderSetting kK4Slider{0.0f, 0.4f, 0.1f};  // ripple speed
 
 // The water buffer's fixed capacity: a 768 × 1024 picture, 786,432 words.
 inline constexpr Size kWaterBufferCapacity{768, 1024};
-inline constexpr std::size_t kWaterBufferWords =
-    static_cast<std::size_t>(kWaterBufferCapacity.width) * kWaterBufferCapacity.height;
+inline constexpr std::size_t kWaterBufferWords
+    = static_cast<std::size_t>(kWaterBufferCapacity.width) * kWaterBufferCapacity.height;
 
 struct EffectState {
     // At view load: the water buffer is allocated once from 768 × 1024, then the sizes,
     // parameters and phases start at zero.
     EffectState();
 
-    std::atomic<std::int32_t> cameraid{0}; // 0: first (back) camera, 1: second (front)
-    float K1 = 0;                          // reflection height, fraction of the picture
-    float K2 = 0;                          // ripple frequency per unit of log2 distance
-    float K3 = 0;                          // ripple amplitude per row of distance
-    float K4 = 0;                          // phase decrement per rendered frame (radians)
-    bool newimg_album = false;             // a still picture waits to be loaded
-    std::atomic<bool> newimg_camera{false}; // a camera picture waits to be loaded
+    std::atomic<std::int32_t> cameraid{0};   // 0: first (back) camera, 1: second (front)
+    float K1 = 0;                            // reflection height, fraction of the picture
+    float K2 = 0;                            // ripple frequency per unit of log2 distance
+    float K3 = 0;                            // ripple amplitude per row of distance
+    float K4 = 0;                            // phase decrement per rendered frame (radians)
+    bool newimg_album = false;               // a still picture waits to be loaded
+    std::atomic<bool> newimg_camera{false};  // a camera picture waits to be loaded
     std::unique_ptr<PixelBuffer> cameradata; // the water buffer, 768 × 1024 words, used linearly
     std::int32_t water_width = 0;
     std::int32_t water_height = 0;
     std::unique_ptr<PixelBuffer> originalimagedata; // the source buffer; none until the first load
     std::int32_t inputwidth = 0;
     std::int32_t inputheight = 0;
-    float step_x = 0; // horizontal ripple phase (radians), decreases by K4 per frame
-    float step_y = 0; // vertical ripple phase, always equal to step_x
+    float step_x = 0;                   // horizontal ripple phase (radians), decreases by K4 per frame
+    float step_y = 0;                   // vertical ripple phase, always equal to step_x
     std::atomic<bool> cameraing{false}; // capture is running; frames are accepted only then
 
     // The water buffer as words; water_width × water_height of them are the picture.

@@ -25,13 +25,12 @@
 namespace waterline {
 
 // A value or the reason there is none.
-template <typename T>
-struct PictureFileResult {
-    T value {};
+template <typename T> struct PictureFileResult {
+    T value{};
     std::string error; // empty on success
 
     explicit operator bool() const { return error.empty(); }
-    static PictureFileResult failure(std::string reason) { return {T {}, std::move(reason)}; }
+    static PictureFileResult failure(std::string reason) { return {T{}, std::move(reason)}; }
 };
 
 enum class PictureFileType : std::uint8_t { JPEG, PNG };
@@ -39,9 +38,9 @@ enum class PictureFileType : std::uint8_t { JPEG, PNG };
 // What a file's header says, without decoding its pixels.
 struct PictureFileInfo {
     PictureFileType type = PictureFileType::JPEG;
-    Size storedSize;                    // the raster as stored
+    Size storedSize; // the raster as stored
     PictureOrientation orientation = PictureOrientation::Up;
-    SizeF uprightSize() const;          // sides swapped for tags 2, 3, 6, 7
+    SizeF uprightSize() const; // sides swapped for tags 2, 3, 6, 7
 };
 
 struct PictureDecodeOptions {
@@ -59,8 +58,7 @@ public:
 
     static PictureFileResult<std::shared_ptr<Picture>> decode(std::span<const std::uint8_t> bytes,
                                                               PictureDecodeOptions = {});
-    static PictureFileResult<std::shared_ptr<Picture>> read(const std::filesystem::path&,
-                                                            PictureDecodeOptions = {});
+    static PictureFileResult<std::shared_ptr<Picture>> read(const std::filesystem::path&, PictureDecodeOptions = {});
 
     // The raster alone, as stored (the orientation tag is not applied). JPEG keeps the
     // colour as composed over black, since JPEG has no alpha. Quality is 0 … 1.

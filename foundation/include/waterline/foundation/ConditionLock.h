@@ -20,7 +20,10 @@ namespace waterline {
 
 class ConditionLock {
 public:
-    explicit ConditionLock(int condition = 0) : m_condition(condition) {}
+    explicit ConditionLock(int condition = 0)
+        : m_condition(condition)
+    {
+    }
     ConditionLock(const ConditionLock&) = delete;
     ConditionLock& operator=(const ConditionLock&) = delete;
 

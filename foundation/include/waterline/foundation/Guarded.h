@@ -12,23 +12,23 @@
 
 namespace waterline {
 
-template<typename T, typename Mutex = std::mutex>
-class Guarded {
+template <typename T, typename Mutex = std::mutex> class Guarded {
 public:
-    template<typename... Args>
-    explicit Guarded(Args&&... args) : m_value(std::forward<Args>(args)...) {}
+    template <typename... Args>
+    explicit Guarded(Args&&... args)
+        : m_value(std::forward<Args>(args)...)
+    {
+    }
     Guarded(const Guarded&) = delete;
     Guarded& operator=(const Guarded&) = delete;
 
-    template<typename F>
-    decltype(auto) with(F&& f)
+    template <typename F> decltype(auto) with(F&& f)
     {
         std::lock_guard guard(m_mutex);
         return std::forward<F>(f)(m_value);
     }
 
-    template<typename F>
-    decltype(auto) with(F&& f) const
+    template <typename F> decltype(auto) with(F&& f) const
     {
         std::lock_guard guard(m_mutex);
         return std::forward<F>(f)(static_cast<const T&>(m_value));

@@ -100,7 +100,10 @@ private:
 // An operation that runs a function.
 class BlockOperation : public Operation {
 public:
-    explicit BlockOperation(std::function<void()> block) : m_block(std::move(block)) {}
+    explicit BlockOperation(std::function<void()> block)
+        : m_block(std::move(block))
+    {
+    }
     void main() override
     {
         if (m_block)

@@ -35,8 +35,7 @@ public:
 
     // A view of memory owned elsewhere; `release` runs when the buffer is destroyed.
     // Empty when `bytes` is too small for size and stride.
-    static std::unique_ptr<PixelBuffer> wrap(PixelFormat, Size, std::size_t strideBytes,
-                                             std::span<std::byte> bytes,
+    static std::unique_ptr<PixelBuffer> wrap(PixelFormat, Size, std::size_t strideBytes, std::span<std::byte> bytes,
                                              std::function<void()> release = {});
 
     ~PixelBuffer();
@@ -59,8 +58,7 @@ public:
     std::unique_ptr<PixelBuffer> clone() const;
 
 private:
-    PixelBuffer(PixelFormat, Size, std::size_t stride, std::uint8_t* data,
-                std::function<void()> release);
+    PixelBuffer(PixelFormat, Size, std::size_t stride, std::uint8_t* data, std::function<void()> release);
 
     PixelFormat m_format;
     Size m_size;

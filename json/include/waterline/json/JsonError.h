@@ -17,11 +17,11 @@ namespace waterline {
 inline constexpr std::string_view kJsonErrorDomain = "org.skaldrin.JSON.ErrorDomain";
 
 enum class JsonErrorCode : unsigned {
-    UnsupportedValue = 1,   // the writer cannot write this value
+    UnsupportedValue = 1, // the writer cannot write this value
     MalformedNumber = 2,
     UnexpectedToken = 3,
-    NotAContainer = 4,      // a value where an object or array is required
-    ControlCharacter = 5,   // a raw control byte inside a string
+    NotAContainer = 4,    // a value where an object or array is required
+    ControlCharacter = 5, // a raw control byte inside a string
     BadUnicodeEscape = 6,
     NestedTooDeep = 7,
     IllegalEscape = 8,
@@ -36,22 +36,26 @@ std::string_view toString(JsonErrorCode);
 class JsonError {
 public:
     JsonError(JsonErrorCode code, std::string description, std::shared_ptr<const JsonError> underlying)
-        : code_(code), description_(std::move(description)), underlying_(std::move(underlying)) {}
+        : m_code(code)
+        , m_description(std::move(description))
+        , m_underlying(std::move(underlying))
+    {
+    }
 
     std::string_view domain() const { return kJsonErrorDomain; }
-    unsigned code() const { return static_cast<unsigned>(code_); }
-    JsonErrorCode errorCode() const { return code_; }
-    const std::string& description() const { return description_; }
+    unsigned code() const { return static_cast<unsigned>(m_code); }
+    JsonErrorCode errorCode() const { return m_code; }
+    const std::string& description() const { return m_description; }
     // The record added just before this one in the same trace; empty for the first.
-    const std::shared_ptr<const JsonError>& underlying() const { return underlying_; }
+    const std::shared_ptr<const JsonError>& underlying() const { return m_underlying; }
 
 private:
-    JsonErrorCode code_;
-    std::string description_;
-    std::shared_ptr<const JsonError> underlying_;
+    JsonErrorCode m_code;
+    std::string m_description;
+    std::shared_ptr<const JsonError> m_underlying;
 };
 
 // The records of one failed call, oldest (innermost) first.
 using JsonErrorTrace = std::vector<std::shared_ptr<const JsonError>>;
 
-}  // namespace waterline
+} // namespace waterline

@@ -31,10 +31,13 @@ namespace waterline {
 
 class JsonNumber {
 public:
-    JsonNumber() : JsonNumber(0) {}
+    JsonNumber()
+        : JsonNumber(0)
+    {
+    }
     template <typename Integer>
-        requires(std::is_integral_v<Integer> && !std::is_same_v<Integer, bool>)
-    JsonNumber(Integer value) {
+    requires(std::is_integral_v<Integer> && !std::is_same_v<Integer, bool>) JsonNumber(Integer value)
+    {
         if constexpr (std::is_signed_v<Integer>)
             setInteger(static_cast<std::int64_t>(value));
         else
@@ -51,31 +54,36 @@ public:
 
     JsonNumber(const JsonNumber& other);
     JsonNumber(JsonNumber&& other) noexcept
-        : storage_(other.storage_), length_(other.length_), canonical_(other.canonical_) {
-        other.length_ = 0;
+        : m_storage(other.m_storage)
+        , m_length(other.m_length)
+        , m_canonical(other.m_canonical)
+    {
+        other.m_length = 0;
     }
     JsonNumber& operator=(const JsonNumber& other);
-    JsonNumber& operator=(JsonNumber&& other) noexcept {
+    JsonNumber& operator=(JsonNumber&& other) noexcept
+    {
         if (this != &other) {
             release();
-            storage_ = other.storage_;
-            length_ = other.length_;
-            canonical_ = other.canonical_;
-            other.length_ = 0;
+            m_storage = other.m_storage;
+            m_length = other.m_length;
+            m_canonical = other.m_canonical;
+            other.m_length = 0;
         }
         return *this;
     }
     ~JsonNumber() { release(); }
 
     // The text the number was made from, as it stood.
-    std::string_view text() const {
-        return isInline() ? std::string_view(storage_.inlineText, length_)
-                          : std::string_view(storage_.heap.data, storage_.heap.size);
+    std::string_view text() const
+    {
+        return isInline() ? std::string_view(m_storage.inlineText, m_length)
+                          : std::string_view(m_storage.heap.data, m_storage.heap.size);
     }
     std::string toString() const;
     void appendCanonical(std::string& out) const;
     // Whether text() already is the canonical text.
-    bool isCanonical() const { return canonical_; }
+    bool isCanonical() const { return m_canonical; }
 
     bool isInteger() const;
     // None when the value has a fraction or lies outside the type's range.
@@ -92,41 +100,49 @@ private:
     struct Validated {};
     // For text the parser has already checked against the grammar and the exponent
     // range, and found canonical or not on the way.
-    JsonNumber(Validated, std::string_view text, bool canonical) : canonical_(canonical) { assign(text); }
+    JsonNumber(Validated, std::string_view text, bool canonical)
+        : m_canonical(canonical)
+    {
+        assign(text);
+    }
     // The same, for text inside a buffer readable up to `bufferEnd`: while the whole
     // inline storage's width can be read from where the text starts, short text is copied
     // with one fixed-width move rather than a variable one.
     JsonNumber(Validated, std::string_view text, bool canonical, const char* bufferEnd)
-        : canonical_(canonical) {
-        constexpr std::size_t kWidth = sizeof storage_.inlineText;
+        : m_canonical(canonical)
+    {
+        constexpr std::size_t kWidth = sizeof m_storage.inlineText;
         const auto readable = static_cast<std::size_t>(bufferEnd - text.data());
         if (text.size() <= kInlineCapacity && readable >= kWidth) {
-            std::memcpy(storage_.inlineText, text.data(), kWidth);
-            length_ = static_cast<std::uint8_t>(text.size());
+            std::memcpy(m_storage.inlineText, text.data(), kWidth);
+            m_length = static_cast<std::uint8_t>(text.size());
         } else {
             assign(text);
         }
     }
-    void assignText(std::string_view text);   // assign() and work out canonical_
+    void assignText(std::string_view text); // assign() and work out m_canonical
 
     static constexpr std::size_t kInlineCapacity = 29;
     static constexpr std::uint8_t kOnHeap = 0xff;
 
-    bool isInline() const { return length_ != kOnHeap; }
+    bool isInline() const { return m_length != kOnHeap; }
     void setInteger(std::int64_t value);
     void setUnsigned(std::uint64_t value);
-    void assign(std::string_view text) {
+    void assign(std::string_view text)
+    {
         if (text.size() <= kInlineCapacity) {
-            std::memcpy(storage_.inlineText, text.data(), text.size());
-            length_ = static_cast<std::uint8_t>(text.size());
+            std::memcpy(m_storage.inlineText, text.data(), text.size());
+            m_length = static_cast<std::uint8_t>(text.size());
         } else {
             assignOnHeap(text);
         }
     }
     void assignOnHeap(std::string_view text);
-    void release() {
-        if (!isInline()) releaseHeap();
-        length_ = 0;
+    void release()
+    {
+        if (!isInline())
+            releaseHeap();
+        m_length = 0;
     }
     void releaseHeap();
 
@@ -136,9 +152,9 @@ private:
             char* data;
             std::size_t size;
         } heap;
-    } storage_;
-    std::uint8_t length_ = 0;
-    bool canonical_ = false;
+    } m_storage;
+    std::uint8_t m_length = 0;
+    bool m_canonical = false;
 };
 
-}  // namespace waterline
+} // namespace waterline

@@ -64,15 +64,15 @@ private:
     // Both return false, leaving the index incomplete, on meeting a key twice.
     bool rebuildIndex();
     bool indexMember(std::size_t position);
-    bool hasDuplicateKeys();   // builds the index of a large object on the way
+    bool hasDuplicateKeys(); // builds the index of a large object on the way
 
-    std::vector<JsonMember> members_;
+    std::vector<JsonMember> m_members;
     // Open-addressing table of member position + 1 (0 = empty slot), preceded by its
     // slot count; none while the object is small enough for a linear search. One block
     // held by pointer, to keep small objects (and so every value) small.
-    std::unique_ptr<std::uint32_t[]> index_;
+    std::unique_ptr<std::uint32_t[]> m_index;
 };
 
-}  // namespace waterline
+} // namespace waterline
 
-#include "waterline/json/JsonValue.h"   // JsonValue and JsonMember complete the object
+#include <waterline/json/JsonValue.h> // JsonValue and JsonMember complete the object

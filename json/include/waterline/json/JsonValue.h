@@ -12,8 +12,8 @@
 // never compare equal to numbers.
 #pragma once
 
-#include "waterline/json/JsonNumber.h"
-#include "waterline/json/JsonObject.h"
+#include <waterline/json/JsonNumber.h>
+#include <waterline/json/JsonObject.h>
 
 #include <cstddef>
 #include <cstdint>
@@ -42,19 +42,45 @@ class JsonValue {
 public:
     JsonValue() noexcept = default;
     JsonValue(std::nullptr_t) noexcept {}
-    JsonValue(bool value) noexcept : storage_(value) {}
+    JsonValue(bool value) noexcept
+        : m_storage(value)
+    {
+    }
     template <typename Integer>
-        requires(std::is_integral_v<Integer> && !std::is_same_v<Integer, bool>)
-    JsonValue(Integer value) : storage_(JsonNumber(value)) {}
-    JsonValue(double value) : storage_(JsonNumber(value)) {}
-    JsonValue(JsonNumber value) noexcept : storage_(std::move(value)) {}
-    JsonValue(const char* text) : storage_(std::string(text)) {}
-    JsonValue(std::string_view text) : storage_(std::string(text)) {}
-    JsonValue(std::string text) noexcept : storage_(std::move(text)) {}
-    JsonValue(JsonArray array) noexcept : storage_(std::move(array)) {}
-    JsonValue(JsonObject object) noexcept : storage_(std::move(object)) {}
+    requires(std::is_integral_v<Integer> && !std::is_same_v<Integer, bool>) JsonValue(Integer value)
+        : m_storage(JsonNumber(value))
+    {
+    }
+    JsonValue(double value)
+        : m_storage(JsonNumber(value))
+    {
+    }
+    JsonValue(JsonNumber value) noexcept
+        : m_storage(std::move(value))
+    {
+    }
+    JsonValue(const char* text)
+        : m_storage(std::string(text))
+    {
+    }
+    JsonValue(std::string_view text)
+        : m_storage(std::string(text))
+    {
+    }
+    JsonValue(std::string text) noexcept
+        : m_storage(std::move(text))
+    {
+    }
+    JsonValue(JsonArray array) noexcept
+        : m_storage(std::move(array))
+    {
+    }
+    JsonValue(JsonObject object) noexcept
+        : m_storage(std::move(object))
+    {
+    }
 
-    JsonKind kind() const { return static_cast<JsonKind>(storage_.index()); }
+    JsonKind kind() const { return static_cast<JsonKind>(m_storage.index()); }
     bool isNull() const { return kind() == JsonKind::Null; }
     bool isBool() const { return kind() == JsonKind::Boolean; }
     bool isNumber() const { return kind() == JsonKind::Number; }
@@ -83,22 +109,24 @@ public:
     // Member of an object; nullptr when absent or when this is not an object.
     const JsonValue* find(std::string_view key) const { return isObject() ? asObject().find(key) : nullptr; }
 
-    friend bool operator==(const JsonValue& a, const JsonValue& b) { return a.storage_ == b.storage_; }
+    friend bool operator==(const JsonValue& a, const JsonValue& b) { return a.m_storage == b.m_storage; }
 
 private:
-    template <typename T>
-    const T& get(JsonKind wanted) const {
-        if (const T* value = std::get_if<T>(&storage_)) return *value;
+    template <typename T> const T& get(JsonKind wanted) const
+    {
+        if (const T* value = std::get_if<T>(&m_storage))
+            return *value;
         throw JsonTypeError(kind(), wanted);
     }
-    template <typename T>
-    T& get(JsonKind wanted) {
-        if (T* value = std::get_if<T>(&storage_)) return *value;
+    template <typename T> T& get(JsonKind wanted)
+    {
+        if (T* value = std::get_if<T>(&m_storage))
+            return *value;
         throw JsonTypeError(kind(), wanted);
     }
 
     // The alternatives stand in the order of JsonKind.
-    std::variant<std::monostate, bool, JsonNumber, std::string, JsonArray, JsonObject> storage_;
+    std::variant<std::monostate, bool, JsonNumber, std::string, JsonArray, JsonObject> m_storage;
 };
 
 struct JsonMember {
@@ -108,9 +136,21 @@ struct JsonMember {
     friend bool operator==(const JsonMember&, const JsonMember&) = default;
 };
 
-inline std::size_t JsonObject::size() const { return members_.size(); }
-inline bool JsonObject::empty() const { return members_.empty(); }
-inline JsonObject::const_iterator JsonObject::begin() const { return members_.begin(); }
-inline JsonObject::const_iterator JsonObject::end() const { return members_.end(); }
+inline std::size_t JsonObject::size() const
+{
+    return m_members.size();
+}
+inline bool JsonObject::empty() const
+{
+    return m_members.empty();
+}
+inline JsonObject::const_iterator JsonObject::begin() const
+{
+    return m_members.begin();
+}
+inline JsonObject::const_iterator JsonObject::end() const
+{
+    return m_members.end();
+}
 
-}  // namespace waterline
+} // namespace waterline

@@ -7,7 +7,7 @@
 // other threads see a whole trace or none; one object still serves one call at a time.
 #pragma once
 
-#include "waterline/json/JsonError.h"
+#include <waterline/json/JsonError.h>
 
 #include <functional>
 #include <mutex>
@@ -41,8 +41,8 @@ protected:
 private:
     void announce();
 
-    mutable std::mutex traceLock_;
-    std::optional<JsonErrorTrace> errorTrace_;   // guarded by traceLock_
+    mutable std::mutex m_traceLock;
+    std::optional<JsonErrorTrace> m_errorTrace; // guarded by m_traceLock
 };
 
-}  // namespace waterline
+} // namespace waterline

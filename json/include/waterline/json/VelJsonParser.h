@@ -13,8 +13,8 @@
 // tree only ever holds valid UTF-8.
 #pragma once
 
-#include "waterline/json/JsonValue.h"
-#include "waterline/json/VelJsonBase.h"
+#include <waterline/json/JsonValue.h>
+#include <waterline/json/VelJsonBase.h>
 
 #include <atomic>
 #include <cstdint>
@@ -35,8 +35,8 @@ public:
     std::optional<JsonValue> objectWithString(const char* text);
     std::optional<JsonValue> objectWithString(const std::string& text) { return objectWithString(text.c_str()); }
 
-    std::uint32_t maxDepth() const { return maxDepth_.load(std::memory_order_relaxed); }
-    void setMaxDepth(std::uint32_t limit) { maxDepth_.store(limit, std::memory_order_relaxed); }
+    std::uint32_t maxDepth() const { return m_maxDepth.load(std::memory_order_relaxed); }
+    void setMaxDepth(std::uint32_t limit) { m_maxDepth.store(limit, std::memory_order_relaxed); }
 
 private:
     // Each scanner is entered with the cursor after the character that chose it and
@@ -72,14 +72,14 @@ private:
     [[gnu::always_inline]] inline void skipPlainBlocks();
     [[gnu::noinline]] bool fail(JsonErrorCode code, std::string description);
 
-    const char* c = nullptr;   // the cursor
-    const char* end_ = nullptr;   // the terminating NUL: whole 8-byte blocks before it may be read at once
-    std::uint32_t depth = 0;   // arrays and objects open at the cursor
-    std::atomic<std::uint32_t> maxDepth_{0};
+    const char* c = nullptr;     // the cursor
+    const char* m_end = nullptr; // the terminating NUL: whole 8-byte blocks before it may be read at once
+    std::uint32_t depth = 0;     // arrays and objects open at the cursor
+    std::atomic<std::uint32_t> m_maxDepth{0};
     // Elements and members of the containers open at the cursor, gathered here so that
     // each container is allocated once, at its exact size, when it closes.
-    std::vector<JsonValue> elementStack_;
-    std::vector<JsonMember> memberStack_;
+    std::vector<JsonValue> m_elementStack;
+    std::vector<JsonMember> m_memberStack;
 };
 
-}  // namespace waterline
+} // namespace waterline

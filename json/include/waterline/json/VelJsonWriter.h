@@ -14,8 +14,8 @@
 // write fails with code 1, every enclosing object adding a record naming its key.
 #pragma once
 
-#include "waterline/json/JsonValue.h"
-#include "waterline/json/VelJsonBase.h"
+#include <waterline/json/JsonValue.h>
+#include <waterline/json/VelJsonBase.h>
 
 #include <atomic>
 #include <cstdint>
@@ -36,10 +36,10 @@ public:
     // A value of any kind.
     std::optional<std::string> stringWithFragment(const JsonValue& value);
 
-    bool humanReadable() const { return humanReadable_.load(std::memory_order_relaxed); }
-    void setHumanReadable(bool on) { humanReadable_.store(on, std::memory_order_relaxed); }
-    bool sortKeys() const { return sortKeys_.load(std::memory_order_relaxed); }
-    void setSortKeys(bool on) { sortKeys_.store(on, std::memory_order_relaxed); }
+    bool humanReadable() const { return m_humanReadable.load(std::memory_order_relaxed); }
+    void setHumanReadable(bool on) { m_humanReadable.store(on, std::memory_order_relaxed); }
+    bool sortKeys() const { return m_sortKeys.load(std::memory_order_relaxed); }
+    void setSortKeys(bool on) { m_sortKeys.store(on, std::memory_order_relaxed); }
 
 private:
     bool appendValue(const JsonValue& value, detail::TextBuffer& into);
@@ -51,9 +51,9 @@ private:
     // A line feed and two spaces per open container.
     void appendIndent(detail::TextBuffer& into) const;
 
-    std::atomic<bool> sortKeys_{false};
-    std::atomic<bool> humanReadable_{false};
-    std::uint32_t depth = 0;   // arrays and objects open at the write position
+    std::atomic<bool> m_sortKeys{false};
+    std::atomic<bool> m_humanReadable{false};
+    std::uint32_t depth = 0; // arrays and objects open at the write position
 };
 
-}  // namespace waterline
+} // namespace waterline

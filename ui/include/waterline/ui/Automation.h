@@ -21,7 +21,10 @@ class Application;
 
 class Automation {
 public:
-    explicit Automation(Application& app) : m_app(app) {}
+    explicit Automation(Application& app)
+        : m_app(app)
+    {
+    }
 
     void tap(PointF, std::function<void()> done = {});
     // Press at `from`, moves along the straight line about every 16 ms, release at `to`.

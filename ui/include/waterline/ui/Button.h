@@ -48,7 +48,7 @@ private:
     std::string m_title;
     Color m_titleColor{0, 122, 255, 255};
     bool m_bold = false;
-    std::shared_ptr<const PixelBuffer> m_renderedTitle;   // cached until the title changes
+    std::shared_ptr<const PixelBuffer> m_renderedTitle; // cached until the title changes
 };
 
 } // namespace waterline

@@ -29,8 +29,8 @@ struct PixelRect {
 };
 
 struct ImageDrawOptions {
-    double opacity = 1.0;   // 0..1, multiplies the picture's alpha
-    double darken = 0.0;    // 0..1, mixes the picture's colour toward black (pressed look)
+    double opacity = 1.0; // 0..1, multiplies the picture's alpha
+    double darken = 0.0;  // 0..1, mixes the picture's colour toward black (pressed look)
 };
 
 class Canvas {
@@ -60,8 +60,8 @@ public:
     // The canvas pixels covered by a local rectangle (rounded outward).
     PixelRect deviceRect(RectF) const;
 
-    void clear(Color);                          // every pixel inside the clip, replaced
-    void fillRect(RectF, Color);                // blended over
+    void clear(Color);           // every pixel inside the clip, replaced
+    void fillRect(RectF, Color); // blended over
     void fillTriangle(PointF a, PointF b, PointF c, Color);
     // Draws a picture into `dest` (local points), scaled when sizes differ.
     void drawImage(const PixelBuffer&, RectF dest, ImageDrawOptions = {});

@@ -22,7 +22,10 @@ enum class ContentMode {
 class ImageView : public View {
 public:
     ImageView() = default;
-    explicit ImageView(RectF frame) : View(frame) {}
+    explicit ImageView(RectF frame)
+        : View(frame)
+    {
+    }
 
     const std::shared_ptr<const PixelBuffer>& image() const { return m_image; }
     // None empties the view. The buffer must not be written while the view holds it.

@@ -13,10 +13,10 @@ struct InputEvent {
     enum class Type { PointerDown, PointerMove, PointerUp, Wheel, Key, Quit };
 
     Type type = Type::PointerMove;
-    PointF point;                // pointer and wheel events
-    double wheelX = 0;           // wheel: notches as the wheel reports them; positive y is
-    double wheelY = 0;           // away from the user (towards the top of a list)
-    std::string key;             // key events: the key's name ("Return", "Escape", "A", ...)
+    PointF point;      // pointer and wheel events
+    double wheelX = 0; // wheel: notches as the wheel reports them; positive y is
+    double wheelY = 0; // away from the user (towards the top of a list)
+    std::string key;   // key events: the key's name ("Return", "Escape", "A", ...)
 
     static InputEvent pointerDown(PointF p) { return {Type::PointerDown, p, 0, 0, {}}; }
     static InputEvent pointerMove(PointF p) { return {Type::PointerMove, p, 0, 0, {}}; }

@@ -29,7 +29,7 @@ class PhotoGrid;
 class PhotoPicker : public View {
 public:
     static constexpr SizeF kDefaultSize{320, 480};
-    static constexpr double kCellSize = 75;        // thumbnails are drawn fitted in this square
+    static constexpr double kCellSize = 75; // thumbnails are drawn fitted in this square
     static constexpr double kSpacing = 4;
     static constexpr double kTitleBarHeight = 44;
 

@@ -47,7 +47,7 @@ private:
     friend class Window;
     void dismissedByWindow();
 
-    std::unique_ptr<View> m_panel;   // owns the content
+    std::unique_ptr<View> m_panel; // owns the content
     View* m_content = nullptr;
     Window* m_window = nullptr;
 };

@@ -22,7 +22,10 @@ enum class AllowCallback { No, Yes };
 class Slider : public Control {
 public:
     Slider() = default;
-    explicit Slider(RectF frame) : Control(frame) {}
+    explicit Slider(RectF frame)
+        : Control(frame)
+    {
+    }
 
     float minimumValue() const { return m_minimum; }
     float maximumValue() const { return m_maximum; }

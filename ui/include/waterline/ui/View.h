@@ -35,8 +35,7 @@ public:
 
     // Children. `add` constructs the child in place, appends it (topmost) and returns it;
     // the parent owns it until `removeChild` or the parent's destruction.
-    template<typename T, typename... Args>
-    T& add(Args&&... args)
+    template <typename T, typename... Args> T& add(Args&&... args)
     {
         auto child = std::make_unique<T>(std::forward<Args>(args)...);
         T& ref = *child;
@@ -44,10 +43,10 @@ public:
         return ref;
     }
     View& addChild(std::unique_ptr<View>);
-    std::unique_ptr<View> removeChild(View&);   // hands the child back; empty if not ours
+    std::unique_ptr<View> removeChild(View&); // hands the child back; empty if not ours
     const std::vector<std::unique_ptr<View>>& children() const { return m_children; }
     View* parent() const { return m_parent; }
-    Window* window() const;                      // the window this view is shown in, if any
+    Window* window() const; // the window this view is shown in, if any
 
     // Geometry, in the parent's points.
     RectF frame() const;
@@ -62,23 +61,23 @@ public:
     // Rotation in radians about the centre, positive turning clockwise on screen (y is
     // down); −π/2 is a quarter turn counter-clockwise. Rounded to the nearest quarter turn.
     void setRotation(double radians);
-    int quarterTurns() const { return m_quarterTurns; }   // 0..3, clockwise
+    int quarterTurns() const { return m_quarterTurns; } // 0..3, clockwise
 
     // Conversions between the parent's points and this view's local points.
     PointF pointFromParent(PointF) const;
     PointF pointToParent(PointF) const;
-    PointF pointFromScreen(PointF) const;   // screen = the window's 768 × 1024 points
+    PointF pointFromScreen(PointF) const; // screen = the window's 768 × 1024 points
     PointF pointToScreen(PointF) const;
-    RectF rectToScreen(RectF local) const;  // the on-screen box of a local rectangle
+    RectF rectToScreen(RectF local) const; // the on-screen box of a local rectangle
 
     // Appearance and interaction.
     bool isHidden() const { return m_hidden; }
     void setHidden(bool);
     // Neither this view nor any ancestor is hidden.
     bool isVisibleInTree() const;
-    bool isDescendantOf(const View&) const;   // true for the view itself too
+    bool isDescendantOf(const View&) const; // true for the view itself too
     std::optional<Color> backgroundColor() const { return m_background; }
-    void setBackgroundColor(std::optional<Color>);   // none: transparent
+    void setBackgroundColor(std::optional<Color>); // none: transparent
     bool clipsToBounds() const { return m_clipsToBounds; }
     void setClipsToBounds(bool);
     bool isUserInteractionEnabled() const { return m_userInteraction; }
@@ -127,7 +126,7 @@ private:
     void geometryDidChange();
 
     View* m_parent = nullptr;
-    Window* m_window = nullptr;   // set on a window's root views only
+    Window* m_window = nullptr; // set on a window's root views only
     std::vector<std::unique_ptr<View>> m_children;
     PointF m_center;
     SizeF m_boundsSize;

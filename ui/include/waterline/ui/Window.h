@@ -96,10 +96,10 @@ private:
 
     std::unique_ptr<View> m_root;
     std::deque<std::unique_ptr<AlertView>> m_alerts;
-    std::deque<Dismissed> m_dismissed;          // delegates still to be told
+    std::deque<Dismissed> m_dismissed; // delegates still to be told
     std::vector<std::unique_ptr<View>> m_retired;
     Popover* m_popover = nullptr;
-    View* m_tracking = nullptr;            // the view owning the current touch, if any
+    View* m_tracking = nullptr; // the view owning the current touch, if any
     int m_dispatchDepth = 0;
     Canvas m_canvas;
     std::vector<PixelRect> m_dirty;

@@ -18,6 +18,10 @@ packages=(
   xdg-utils
   # reachability/: network namespaces in the tests
   iproute2
+  # http/: transport, gzip, TLS, cookies' public suffixes, proxy auto-configuration
+  libcurl4-openssl-dev zlib1g-dev libssl-dev libpsl-dev duktape-dev openssl ca-certificates
+  # http/ tests and benchmarks: the servers they start on loopback, and the curl command
+  nginx apache2 apache2-utils squid curl
   # bench/: the peers we measure against
   rapidjson-dev nlohmann-json3-dev libboost-json1.81-dev libsimdjson-dev libssl-dev
   # screenshots under a real X server
@@ -37,4 +41,17 @@ sudo=""
 echo "Installing: ${missing[*]}"
 export DEBIAN_FRONTEND=noninteractive
 $sudo apt-get update -qq
-$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+# Server packages (nginx, apache2, squid) must not start system-wide services: the tests
+# start their own instances on loopback. A policy-rc.d that refuses every start stops
+# the packages' scripts from launching them while we install.
+policy=/usr/sbin/policy-rc.d
+made_policy=""
+if [ ! -e "$policy" ]; then
+  printf '#!/bin/sh\nexit 101\n' | $sudo tee "$policy" > /dev/null
+  $sudo chmod 755 "$policy"
+  made_policy=1
+fi
+status=0
+$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" || status=$?
+[ -n "$made_policy" ] && $sudo rm -f "$policy"
+exit $status

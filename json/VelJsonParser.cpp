@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstring>
 #include <iterator>
+#include <vector>
 
 namespace waterline {
 
@@ -59,6 +60,71 @@ int hexDigitValue(char ch)
 
 } // namespace
 
+namespace detail {
+
+// One parse: the cursor, the nesting depth and the scanners that move them. It lives on
+// the stack of the call that makes it, so the parser keeps nothing of a parse between
+// calls but the error trace. Each scanner is entered with the cursor after the character
+// that chose it and returns false after adding its reasons to the trace.
+class JsonScanner {
+public:
+    JsonScanner(VelJsonBase& trace, const char* text, std::uint32_t maxDepth)
+        : c(text)
+        , m_end(text + std::strlen(text))
+        , m_depthLimit(maxDepth == 0 || maxDepth > VelJsonParser::kNestingGuard ? VelJsonParser::kNestingGuard
+                                                                                : maxDepth)
+        , m_trace(trace)
+    {
+    }
+
+    bool scanValue(JsonValue& out);
+    bool scanIsAtEnd();
+
+private:
+    bool scanRestOfTrue(JsonValue& out);
+    bool scanRestOfFalse(JsonValue& out);
+    bool scanRestOfNull(JsonValue& out);
+    bool scanRestOfArray(JsonValue& out);
+    bool scanRestOfDictionary(JsonValue& out);
+    // Kept out of line: inlined, their locals would swell every level of the recursion.
+    [[gnu::noinline]] bool scanRestOfString(std::string& out);
+    bool scanUnicodeChar(std::uint32_t& out);
+    bool scanHexQuad(std::uint16_t& out);
+    [[gnu::noinline]] bool scanNumber(JsonValue& out);
+
+    // Helpers kept out of line so the recursion's frames stay small.
+    [[gnu::noinline]] bool scanStringValue(JsonValue& out);
+    [[gnu::always_inline]] inline bool opensContainer();
+    // The next array element or member value, scanned onto the element or member stack.
+    bool scanElement();
+    bool scanMemberValue(std::size_t member);
+    [[gnu::noinline]] void closeArray(std::size_t first, JsonValue& out);
+    [[gnu::noinline]] void closeObject(std::size_t first, JsonValue& out);
+    [[gnu::noinline]] bool failForKey(const std::string& key);
+    bool enterContainer();
+    [[gnu::always_inline]] inline bool skipSeparator(char closing, const char* trailingCommaMessage);
+    [[gnu::always_inline]] inline void skipWhitespace();
+    [[gnu::always_inline]] inline void skipSpaceRun();
+    // Steps over eight-byte blocks of plain string bytes while whole blocks remain, and on
+    // to the first special byte of the block that holds one.
+    [[gnu::always_inline]] inline void skipPlainBlocks();
+    [[gnu::noinline]] bool fail(JsonErrorCode code, std::string description);
+
+    const char* c;                    // the cursor
+    const char* m_end;                // the terminating NUL: whole 8-byte blocks before it may be read at once
+    std::uint32_t depth = 0;          // arrays and objects open at the cursor
+    const std::uint32_t m_depthLimit; // maxDepth, or the guard when that is 0 or above it
+    VelJsonBase& m_trace;
+    // Elements and members of the containers open at the cursor, gathered here so that
+    // each container is allocated once, at its exact size, when it closes.
+    std::vector<JsonValue> m_elementStack;
+    std::vector<JsonMember> m_memberStack;
+};
+
+} // namespace detail
+
+using detail::JsonScanner;
+
 std::optional<JsonValue> VelJsonParser::fragmentWithString(const char* text)
 {
     clearErrorTrace();
@@ -66,17 +132,11 @@ std::optional<JsonValue> VelJsonParser::fragmentWithString(const char* text)
         addErrorWithCode(JsonErrorCode::NoInput, "Input was 'nil'");
         return std::nullopt;
     }
-    depth = 0;
-    c = text;
-    m_end = text + std::strlen(text);
+    JsonScanner scanner(*this, text, maxDepth());
     JsonValue value;
-    bool scanned = scanValue(value);
-    // A failure can leave the elements of the containers it was inside.
-    m_elementStack.clear();
-    m_memberStack.clear();
-    if (!scanned)
+    if (!scanner.scanValue(value))
         return std::nullopt;
-    if (!scanIsAtEnd()) {
+    if (!scanner.scanIsAtEnd()) {
         addErrorWithCode(JsonErrorCode::GarbageAfterValue, "Garbage after JSON");
         return std::nullopt;
     }
@@ -93,13 +153,13 @@ std::optional<JsonValue> VelJsonParser::objectWithString(const char* text)
     return value;
 }
 
-bool VelJsonParser::fail(JsonErrorCode code, std::string description)
+bool JsonScanner::fail(JsonErrorCode code, std::string description)
 {
-    addErrorWithCode(code, std::move(description));
+    m_trace.addErrorWithCode(code, std::move(description));
     return false;
 }
 
-void VelJsonParser::skipWhitespace()
+void JsonScanner::skipWhitespace()
 {
     if (static_cast<unsigned char>(*c) > ' ')
         return;                                                // the common case: no whitespace at all
@@ -115,7 +175,7 @@ void VelJsonParser::skipWhitespace()
 
 // Indented text has a run of spaces after each line feed: the run is measured eight
 // bytes at a time, the first byte that is not a space found from the lowest set bit.
-void VelJsonParser::skipSpaceRun()
+void JsonScanner::skipSpaceRun()
 {
     if constexpr (std::endian::native == std::endian::little) {
         while (m_end - c >= 8) {
@@ -129,7 +189,7 @@ void VelJsonParser::skipSpaceRun()
     }
 }
 
-void VelJsonParser::skipPlainBlocks()
+void JsonScanner::skipPlainBlocks()
 {
     while (m_end - c >= 8) {
         std::uint64_t special = detail::specialByteFlags(detail::loadBlock(c));
@@ -143,13 +203,13 @@ void VelJsonParser::skipPlainBlocks()
     }
 }
 
-bool VelJsonParser::scanIsAtEnd()
+bool JsonScanner::scanIsAtEnd()
 {
     skipWhitespace();
     return *c == '\0';
 }
 
-bool VelJsonParser::scanValue(JsonValue& out)
+bool JsonScanner::scanValue(JsonValue& out)
 {
     skipWhitespace();
     char ch = *c++;
@@ -190,7 +250,7 @@ bool VelJsonParser::scanValue(JsonValue& out)
 
 // The literal scanners compare byte by byte and stop at the first difference, so they
 // never look past a NUL.
-bool VelJsonParser::scanRestOfTrue(JsonValue& out)
+bool JsonScanner::scanRestOfTrue(JsonValue& out)
 {
     if (c[0] == 'r' && c[1] == 'u' && c[2] == 'e') {
         c += 3;
@@ -200,7 +260,7 @@ bool VelJsonParser::scanRestOfTrue(JsonValue& out)
     return fail(JsonErrorCode::UnexpectedToken, "Expected 'true'");
 }
 
-bool VelJsonParser::scanRestOfFalse(JsonValue& out)
+bool JsonScanner::scanRestOfFalse(JsonValue& out)
 {
     if (c[0] == 'a' && c[1] == 'l' && c[2] == 's' && c[3] == 'e') {
         c += 4;
@@ -210,7 +270,7 @@ bool VelJsonParser::scanRestOfFalse(JsonValue& out)
     return fail(JsonErrorCode::UnexpectedToken, "Expected 'false'");
 }
 
-bool VelJsonParser::scanRestOfNull(JsonValue& out)
+bool JsonScanner::scanRestOfNull(JsonValue& out)
 {
     if (c[0] == 'u' && c[1] == 'l' && c[2] == 'l') {
         c += 3;
@@ -220,20 +280,16 @@ bool VelJsonParser::scanRestOfNull(JsonValue& out)
     return fail(JsonErrorCode::UnexpectedToken, "Expected 'null'");
 }
 
-bool VelJsonParser::enterContainer()
+bool JsonScanner::enterContainer()
 {
-    ++depth;
-    std::uint32_t limit = maxDepth();
-    if (limit == 0 || limit > kNestingGuard)
-        limit = kNestingGuard;
-    if (depth > limit)
+    if (++depth > m_depthLimit)
         return fail(JsonErrorCode::NestedTooDeep, "Nested too deep");
     return true;
 }
 
 // After an element or member: anything but a comma starts the next one, as the comma is
 // optional, but a comma right before the closing bracket is refused.
-bool VelJsonParser::skipSeparator(char closing, const char* trailingCommaMessage)
+bool JsonScanner::skipSeparator(char closing, const char* trailingCommaMessage)
 {
     skipWhitespace();
     if (*c != ',')
@@ -245,7 +301,7 @@ bool VelJsonParser::skipSeparator(char closing, const char* trailingCommaMessage
     return true;
 }
 
-bool VelJsonParser::scanRestOfArray(JsonValue& out)
+bool JsonScanner::scanRestOfArray(JsonValue& out)
 {
     if (!enterContainer())
         return false;
@@ -267,7 +323,7 @@ bool VelJsonParser::scanRestOfArray(JsonValue& out)
     }
 }
 
-bool VelJsonParser::scanRestOfDictionary(JsonValue& out)
+bool JsonScanner::scanRestOfDictionary(JsonValue& out)
 {
     if (!enterContainer())
         return false;
@@ -302,7 +358,7 @@ bool VelJsonParser::scanRestOfDictionary(JsonValue& out)
     }
 }
 
-bool VelJsonParser::opensContainer()
+bool JsonScanner::opensContainer()
 {
     skipWhitespace();
     return *c == '[' || *c == '{';
@@ -310,7 +366,7 @@ bool VelJsonParser::opensContainer()
 
 // A scalar is scanned straight into its place on the stack. A container is scanned into
 // a local first: the elements it gathers on the same stack may move the stack's storage.
-bool VelJsonParser::scanElement()
+bool JsonScanner::scanElement()
 {
     if (!opensContainer())
         return scanValue(m_elementStack.emplace_back());
@@ -321,7 +377,7 @@ bool VelJsonParser::scanElement()
     return true;
 }
 
-bool VelJsonParser::scanMemberValue(std::size_t member)
+bool JsonScanner::scanMemberValue(std::size_t member)
 {
     if (!opensContainer())
         return scanValue(m_memberStack[member].value);
@@ -333,13 +389,13 @@ bool VelJsonParser::scanMemberValue(std::size_t member)
 }
 
 // Scanned in place; on failure the partial text is dropped with the rest of the parse.
-bool VelJsonParser::scanStringValue(JsonValue& out)
+bool JsonScanner::scanStringValue(JsonValue& out)
 {
     out = JsonValue(std::string());
     return scanRestOfString(out.asString());
 }
 
-void VelJsonParser::closeArray(std::size_t first, JsonValue& out)
+void JsonScanner::closeArray(std::size_t first, JsonValue& out)
 {
     auto begin = m_elementStack.begin() + static_cast<std::ptrdiff_t>(first);
     JsonArray array(std::make_move_iterator(begin), std::make_move_iterator(m_elementStack.end()));
@@ -347,7 +403,7 @@ void VelJsonParser::closeArray(std::size_t first, JsonValue& out)
     out = JsonValue(std::move(array));
 }
 
-void VelJsonParser::closeObject(std::size_t first, JsonValue& out)
+void JsonScanner::closeObject(std::size_t first, JsonValue& out)
 {
     auto begin = m_memberStack.begin() + static_cast<std::ptrdiff_t>(first);
     std::vector<JsonMember> members(std::make_move_iterator(begin), std::make_move_iterator(m_memberStack.end()));
@@ -355,12 +411,12 @@ void VelJsonParser::closeObject(std::size_t first, JsonValue& out)
     out = JsonValue(JsonObject(std::move(members)));
 }
 
-bool VelJsonParser::failForKey(const std::string& key)
+bool JsonScanner::failForKey(const std::string& key)
 {
     return fail(JsonErrorCode::UnexpectedToken, "Object value expected for key: " + key);
 }
 
-bool VelJsonParser::scanRestOfString(std::string& out)
+bool JsonScanner::scanRestOfString(std::string& out)
 {
     for (;;) {
         // The plain run up to the next byte of the stop set (or NUL), checked as UTF-8.
@@ -440,7 +496,7 @@ bool VelJsonParser::scanRestOfString(std::string& out)
     }
 }
 
-bool VelJsonParser::scanHexQuad(std::uint16_t& out)
+bool JsonScanner::scanHexQuad(std::uint16_t& out)
 {
     unsigned value = 0;
     for (int i = 0; i < 4; ++i) {
@@ -454,7 +510,7 @@ bool VelJsonParser::scanHexQuad(std::uint16_t& out)
     return true;
 }
 
-bool VelJsonParser::scanUnicodeChar(std::uint32_t& out)
+bool JsonScanner::scanUnicodeChar(std::uint32_t& out)
 {
     std::uint16_t high = 0;
     if (!scanHexQuad(high))
@@ -474,7 +530,7 @@ bool VelJsonParser::scanUnicodeChar(std::uint32_t& out)
     return true;
 }
 
-bool VelJsonParser::scanNumber(JsonValue& out)
+bool JsonScanner::scanNumber(JsonValue& out)
 {
     const char* start = c;
     if (*c == '-')

@@ -29,6 +29,10 @@
 
 namespace waterline {
 
+namespace detail {
+class JsonScanner; // the parser's scanner, in VelJsonParser.cpp
+}
+
 class JsonNumber {
 public:
     JsonNumber()
@@ -96,7 +100,7 @@ public:
     friend bool operator==(const JsonNumber& a, const JsonNumber& b);
 
 private:
-    friend class VelJsonParser;
+    friend class detail::JsonScanner;
     struct Validated {};
     // For text the parser has already checked against the grammar and the exponent
     // range, and found canonical or not on the way.

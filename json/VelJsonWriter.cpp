@@ -138,6 +138,40 @@ bool precedesInUtf16(const std::string& a, const std::string& b)
 
 } // namespace
 
+namespace detail {
+
+// One write: the nesting depth, the options as they stood when the call began, and the
+// steps that append to the text. It lives on the stack of the call that makes it.
+class JsonEmitter {
+public:
+    JsonEmitter(VelJsonBase& trace, bool humanReadable, bool sortKeys)
+        : m_humanReadable(humanReadable)
+        , m_sortKeys(sortKeys)
+        , m_trace(trace)
+    {
+    }
+
+    bool appendValue(const JsonValue& value, TextBuffer& into);
+
+private:
+    void appendNumber(const JsonNumber& number, TextBuffer& into);
+    bool appendArray(const JsonArray& array, TextBuffer& into);
+    bool appendDictionary(const JsonObject& object, TextBuffer& into);
+    // False, adding nothing to the trace, when the text is not well-formed UTF-8.
+    bool appendString(std::string_view text, TextBuffer& into);
+    // A line feed and two spaces per open container.
+    void appendIndent(TextBuffer& into) const;
+
+    std::uint32_t depth = 0; // arrays and objects open at the write position
+    const bool m_humanReadable;
+    const bool m_sortKeys;
+    VelJsonBase& m_trace;
+};
+
+} // namespace detail
+
+using detail::JsonEmitter;
+
 std::optional<std::string> VelJsonWriter::stringWithObject(const JsonValue& value)
 {
     if (value.isContainer())
@@ -150,20 +184,20 @@ std::optional<std::string> VelJsonWriter::stringWithObject(const JsonValue& valu
 std::optional<std::string> VelJsonWriter::stringWithFragment(const JsonValue& value)
 {
     clearErrorTrace();
-    depth = 0;
+    JsonEmitter emitter(*this, humanReadable(), sortKeys());
     detail::TextBuffer text(128);
-    if (!appendValue(value, text))
+    if (!emitter.appendValue(value, text))
         return std::nullopt; // the partial text is dropped
     return text.take();
 }
 
-void VelJsonWriter::appendIndent(detail::TextBuffer& into) const
+void JsonEmitter::appendIndent(detail::TextBuffer& into) const
 {
     into.put('\n');
     into.putRepeated(' ', std::size_t{2} * depth);
 }
 
-bool VelJsonWriter::appendValue(const JsonValue& value, detail::TextBuffer& into)
+bool JsonEmitter::appendValue(const JsonValue& value, detail::TextBuffer& into)
 {
     switch (value.kind()) {
     case JsonKind::Object:
@@ -173,8 +207,8 @@ bool VelJsonWriter::appendValue(const JsonValue& value, detail::TextBuffer& into
     case JsonKind::String:
         if (appendString(value.asString(), into))
             return true;
-        addErrorWithCode(JsonErrorCode::UnsupportedValue,
-                         "JSON serialisation not supported for string that is not valid UTF-8");
+        m_trace.addErrorWithCode(JsonErrorCode::UnsupportedValue,
+                                 "JSON serialisation not supported for string that is not valid UTF-8");
         return false;
     case JsonKind::Boolean:
         into.put(value.asBool() ? "true" : "false");
@@ -189,16 +223,16 @@ bool VelJsonWriter::appendValue(const JsonValue& value, detail::TextBuffer& into
     return false;
 }
 
-void VelJsonWriter::appendNumber(const JsonNumber& number, detail::TextBuffer& into)
+void JsonEmitter::appendNumber(const JsonNumber& number, detail::TextBuffer& into)
 {
     if (number.isCanonical())
         return into.put(number.text());
     into.put(number.toString());
 }
 
-bool VelJsonWriter::appendArray(const JsonArray& array, detail::TextBuffer& into)
+bool JsonEmitter::appendArray(const JsonArray& array, detail::TextBuffer& into)
 {
-    const bool indented = humanReadable();
+    const bool indented = m_humanReadable;
     into.put('[');
     ++depth;
     bool first = true;
@@ -218,15 +252,15 @@ bool VelJsonWriter::appendArray(const JsonArray& array, detail::TextBuffer& into
     return true;
 }
 
-bool VelJsonWriter::appendDictionary(const JsonObject& object, detail::TextBuffer& into)
+bool JsonEmitter::appendDictionary(const JsonObject& object, detail::TextBuffer& into)
 {
-    const bool indented = humanReadable();
+    const bool indented = m_humanReadable;
     const std::string_view separator = indented ? " : " : ":";
     into.put('{');
     ++depth;
 
     std::vector<const JsonMember*> order;
-    if (sortKeys()) {
+    if (m_sortKeys) {
         order.reserve(object.size());
         for (const JsonMember& member : object)
             order.push_back(&member);
@@ -245,16 +279,17 @@ bool VelJsonWriter::appendDictionary(const JsonObject& object, detail::TextBuffe
         } else if (appendString(member.key, into)) {
             into.put(separator);
         } else {
-            addErrorWithCode(JsonErrorCode::UnsupportedValue, "JSON object key must be string");
+            m_trace.addErrorWithCode(JsonErrorCode::UnsupportedValue, "JSON object key must be string");
             return false;
         }
         if (appendValue(member.value, into))
             return true;
-        addErrorWithCode(JsonErrorCode::UnsupportedValue, "Unsupported value for key " + member.key + " in object");
+        m_trace.addErrorWithCode(JsonErrorCode::UnsupportedValue,
+                                 "Unsupported value for key " + member.key + " in object");
         return false;
     };
     bool first = true;
-    if (sortKeys()) {
+    if (m_sortKeys) {
         for (const JsonMember* member : order) {
             if (!appendMember(*member, first))
                 return false;
@@ -274,7 +309,7 @@ bool VelJsonWriter::appendDictionary(const JsonObject& object, detail::TextBuffe
     return true;
 }
 
-bool VelJsonWriter::appendString(std::string_view text, detail::TextBuffer& into)
+bool JsonEmitter::appendString(std::string_view text, detail::TextBuffer& into)
 {
     const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
     const std::size_t size = text.size();

@@ -1,5 +1,12 @@
 // Turns a JsonValue tree into JSON text.
 //
+//   VelJsonWriter writer;
+//   writer.setHumanReadable(true);
+//   writer.setSortKeys(true);
+//   JsonValue doc = JsonObject{{"name", "tide"}, {"levels", JsonArray{1, 2.5}}};
+//   std::optional<std::string> text = writer.stringWithObject(doc);   // none: see errorTrace()
+//   std::optional<std::string> scalar = writer.stringWithFragment("a \"quoted\" word");
+//
 // Compact output has no whitespace at all; human-readable output puts every element and
 // member on its own line, indented two spaces per level, with " : " between key and
 // value and no line feed after the last bracket. Object members come in the object's
@@ -12,22 +19,19 @@
 //
 // A string (or key) that is not well-formed UTF-8 cannot be written as JSON text: the
 // write fails with code 1, every enclosing object adding a record naming its key.
+//
+// The nesting depth belongs to one call: it lives in the emitter that the call makes
+// (VelJsonWriter.cpp), not in the writer.
 #pragma once
 
 #include <waterline/json/JsonValue.h>
 #include <waterline/json/VelJsonBase.h>
 
 #include <atomic>
-#include <cstdint>
 #include <optional>
 #include <string>
-#include <string_view>
 
 namespace waterline {
-
-namespace detail {
-class TextBuffer;
-}
 
 class VelJsonWriter : public VelJsonBase {
 public:
@@ -42,18 +46,8 @@ public:
     void setSortKeys(bool on) { m_sortKeys.store(on, std::memory_order_relaxed); }
 
 private:
-    bool appendValue(const JsonValue& value, detail::TextBuffer& into);
-    void appendNumber(const JsonNumber& number, detail::TextBuffer& into);
-    bool appendArray(const JsonArray& array, detail::TextBuffer& into);
-    bool appendDictionary(const JsonObject& object, detail::TextBuffer& into);
-    // False, adding nothing to the trace, when the text is not well-formed UTF-8.
-    bool appendString(std::string_view text, detail::TextBuffer& into);
-    // A line feed and two spaces per open container.
-    void appendIndent(detail::TextBuffer& into) const;
-
     std::atomic<bool> m_sortKeys{false};
     std::atomic<bool> m_humanReadable{false};
-    std::uint32_t depth = 0; // arrays and objects open at the write position
 };
 
 } // namespace waterline

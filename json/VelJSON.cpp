@@ -10,19 +10,19 @@ VelJSON::VelJSON()
     setMaxDepth(kDefaultMaxDepth);
 }
 
-std::optional<std::string> VelJSON::stringWithObject(const JsonValue& value, bool allowScalar, ErrorOut error)
+std::optional<std::string> VelJSON::stringWithObject(const JsonValue& value, Options options, ErrorOut error)
 {
     std::optional<std::string> text
-        = allowScalar ? m_jsonWriter->stringWithFragment(value) : m_jsonWriter->stringWithObject(value);
+        = options.allowScalar ? m_jsonWriter->stringWithFragment(value) : m_jsonWriter->stringWithObject(value);
     if (!text)
         takeFailure(*m_jsonWriter, error);
     return text;
 }
 
-std::optional<JsonValue> VelJSON::objectWithString(const char* text, bool allowScalar, ErrorOut error)
+std::optional<JsonValue> VelJSON::objectWithString(const char* text, Options options, ErrorOut error)
 {
     std::optional<JsonValue> value
-        = allowScalar ? m_jsonParser->fragmentWithString(text) : m_jsonParser->objectWithString(text);
+        = options.allowScalar ? m_jsonParser->fragmentWithString(text) : m_jsonParser->objectWithString(text);
     if (!value)
         takeFailure(*m_jsonParser, error);
     return value;

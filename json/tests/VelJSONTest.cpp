@@ -53,8 +53,8 @@ TEST(VelJSON, FailureFillsTheErrorAndCopiesTheTrace)
     EXPECT_EQ(json.stringWithFragment(JsonValue(1)), "1");
     EXPECT_FALSE(json.objectWithString(static_cast<const char*>(nullptr)));
     EXPECT_EQ(traceText(json), std::vector<std::string>{"12: Input was 'nil'"});
-    EXPECT_EQ(json.objectWithString("7", true, nullptr), JsonValue(7));
-    EXPECT_FALSE(json.objectWithString("7", false, nullptr));
+    EXPECT_EQ(json.objectWithString("7", {.allowScalar = true}, nullptr), JsonValue(7));
+    EXPECT_FALSE(json.objectWithString("7", {.allowScalar = false}, nullptr));
 }
 
 TEST(VelJSON, ExactNumbersSurviveARoundTrip)

@@ -136,10 +136,10 @@ int main(int argc, char** argv)
     json.setMaxDepth(options->maxDepth);
     json.setSortKeys(options->sortKeys);
     json.setHumanReadable(options->humanReadable);
-    std::optional<JsonValue> value = json.objectWithString(*text, options->fragment, nullptr);
+    std::optional<JsonValue> value = json.objectWithString(*text, {.allowScalar = options->fragment}, nullptr);
     if (!value)
         return reportFailure(json);
-    std::optional<std::string> written = json.stringWithObject(*value, options->fragment, nullptr);
+    std::optional<std::string> written = json.stringWithObject(*value, {.allowScalar = options->fragment}, nullptr);
     if (!written)
         return reportFailure(json);
     written->push_back('\n');

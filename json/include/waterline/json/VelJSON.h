@@ -1,5 +1,14 @@
 // The JSON facade: one parser and one writer behind a single set of calls.
 //
+//   VelJSON json;
+//   std::shared_ptr<const JsonError> error;
+//   std::optional<JsonValue> doc = json.objectWithString(R"({"rated": true})", &error);
+//   if (!doc)
+//       log(error->description()); // the outermost reason; json.errorTrace() has them all
+//   json.setHumanReadable(true);
+//   std::optional<std::string> text = json.stringWithObject(*doc);
+//   std::optional<JsonValue> number = json.objectWithString("42", {.allowScalar = true}, &error);
+//
 // Most callers use this rather than the parser and writer themselves. It nests at most
 // 512 containers deep unless told otherwise, forwards its options to its components,
 // and turns a component's failure into one error out-argument (the outermost record,
@@ -22,39 +31,45 @@ public:
     using ErrorOut = std::shared_ptr<const JsonError>*;
     static constexpr std::uint32_t kDefaultMaxDepth = 512;
 
+    // What a call accepts at the top of the text or the tree.
+    struct Options {
+        // Any kind of value (a fragment), not only an object or an array.
+        bool allowScalar = false;
+    };
+
     VelJSON();
 
-    std::optional<std::string> stringWithObject(const JsonValue& value, bool allowScalar, ErrorOut error);
+    std::optional<std::string> stringWithObject(const JsonValue& value, Options options, ErrorOut error);
     std::optional<std::string> stringWithObject(const JsonValue& value, ErrorOut error = nullptr)
     {
-        return stringWithObject(value, false, error);
+        return stringWithObject(value, Options{.allowScalar = false}, error);
     }
     std::optional<std::string> stringWithFragment(const JsonValue& value, ErrorOut error = nullptr)
     {
-        return stringWithObject(value, true, error);
+        return stringWithObject(value, Options{.allowScalar = true}, error);
     }
 
     // `text` nullptr is absent input.
-    std::optional<JsonValue> objectWithString(const char* text, bool allowScalar, ErrorOut error);
+    std::optional<JsonValue> objectWithString(const char* text, Options options, ErrorOut error);
     std::optional<JsonValue> objectWithString(const char* text, ErrorOut error = nullptr)
     {
-        return objectWithString(text, false, error);
+        return objectWithString(text, Options{.allowScalar = false}, error);
     }
     std::optional<JsonValue> fragmentWithString(const char* text, ErrorOut error = nullptr)
     {
-        return objectWithString(text, true, error);
+        return objectWithString(text, Options{.allowScalar = true}, error);
     }
-    std::optional<JsonValue> objectWithString(const std::string& text, bool allowScalar, ErrorOut error)
+    std::optional<JsonValue> objectWithString(const std::string& text, Options options, ErrorOut error)
     {
-        return objectWithString(text.c_str(), allowScalar, error);
+        return objectWithString(text.c_str(), options, error);
     }
     std::optional<JsonValue> objectWithString(const std::string& text, ErrorOut error = nullptr)
     {
-        return objectWithString(text.c_str(), false, error);
+        return objectWithString(text.c_str(), Options{.allowScalar = false}, error);
     }
     std::optional<JsonValue> fragmentWithString(const std::string& text, ErrorOut error = nullptr)
     {
-        return objectWithString(text.c_str(), true, error);
+        return objectWithString(text.c_str(), Options{.allowScalar = true}, error);
     }
 
     std::uint32_t maxDepth() const { return m_jsonParser->maxDepth(); }

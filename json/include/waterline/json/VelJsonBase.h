@@ -41,8 +41,11 @@ protected:
 private:
     void announce();
 
+    // A plain mutex rather than a guarded wrapper, as json/ depends on no other project
+    // library. It guards m_errorTrace alone and is held only while the trace is copied or
+    // changed, never while onPropertyChange runs.
     mutable std::mutex m_traceLock;
-    std::optional<JsonErrorTrace> m_errorTrace; // guarded by m_traceLock
+    std::optional<JsonErrorTrace> m_errorTrace;
 };
 
 } // namespace waterline

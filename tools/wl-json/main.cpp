@@ -3,19 +3,24 @@
 // The text goes through the JSON facade, so the tool shows exactly what a program using
 // the library would get: the value written back on success (exit 0), or the error trace
 // on standard error, one "CODE: MESSAGE" line per record, innermost first (exit 1).
-// Bad options or an unreadable file exit 2.
+// Bad options or input that cannot be read exit 2; output that cannot be written and
+// running out of memory exit 1. Every failure says why on standard error.
+#include <waterline/foundation/FileDescriptor.h>
+#include <waterline/foundation/FileIO.h>
 #include <waterline/json/VelJSON.h>
 
 #include <charconv>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
+#include <fcntl.h>
 #include <iostream>
-#include <iterator>
+#include <new>
 #include <optional>
-#include <sstream>
+#include <span>
 #include <string>
 #include <string_view>
+#include <unistd.h>
 
 using namespace waterline;
 
@@ -31,15 +36,21 @@ constexpr std::string_view kHelp
       "  --fragment        accept any value at the top, not only an object or an array\n"
       "  --sort-keys       write object members sorted by key\n"
       "  -p, --human-readable  indent the output\n"
-      "  --max-depth N     nest at most N arrays and objects (default 512, 0: the parser's own guard)\n";
+      "  --max-depth N     nest at most N arrays and objects (default 512, at most 2048; 0: 2048)\n";
 
 struct Options {
     bool fragment = false;
     bool sortKeys = false;
     bool humanReadable = false;
+    bool help = false;
     std::uint32_t maxDepth = VelJSON::kDefaultMaxDepth;
     std::string path = "-";
 };
+
+bool isStandardInput(const std::string& path)
+{
+    return path == "-";
+}
 
 std::optional<std::uint32_t> parseDepth(std::string_view text)
 {
@@ -50,6 +61,24 @@ std::optional<std::uint32_t> parseDepth(std::string_view text)
     return value;
 }
 
+// False after printing why the depth cannot be used. The parser never nests deeper than
+// its own guard, so a larger limit would be quietly lowered: it is refused instead.
+bool setDepth(Options& options, std::string_view text)
+{
+    std::optional<std::uint32_t> depth = parseDepth(text);
+    if (!depth) {
+        std::cerr << "wl-json: --max-depth wants a whole number from 0 to 4294967295, not '" << text << "'\n";
+        return false;
+    }
+    if (*depth > VelJsonParser::kNestingGuard) {
+        std::cerr << "wl-json: --max-depth may be at most " << VelJsonParser::kNestingGuard
+                  << " (the parser's own limit), not " << *depth << "\n";
+        return false;
+    }
+    options.maxDepth = *depth;
+    return true;
+}
+
 // None after printing why the arguments make no sense.
 std::optional<Options> parseArguments(int argc, char** argv)
 {
@@ -57,7 +86,6 @@ std::optional<Options> parseArguments(int argc, char** argv)
     bool pathSeen = false;
     for (int i = 1; i < argc; ++i) {
         std::string_view arg = argv[i];
-        std::optional<std::string_view> depthText;
         if (arg == "--fragment") {
             options.fragment = true;
         } else if (arg == "--sort-keys") {
@@ -69,12 +97,13 @@ std::optional<Options> parseArguments(int argc, char** argv)
                 std::cerr << "wl-json: --max-depth needs a number\n" << kUsage;
                 return std::nullopt;
             }
-            depthText = argv[++i];
+            if (!setDepth(options, argv[++i]))
+                return std::nullopt;
         } else if (arg.starts_with("--max-depth=")) {
-            depthText = arg.substr(std::strlen("--max-depth="));
+            if (!setDepth(options, arg.substr(std::strlen("--max-depth="))))
+                return std::nullopt;
         } else if (arg == "-h" || arg == "--help") {
-            std::cout << kUsage << kHelp;
-            std::exit(0);
+            options.help = true;
         } else if (arg.size() > 1 && arg[0] == '-') {
             std::cerr << "wl-json: unknown option " << arg << "\n" << kUsage;
             return std::nullopt;
@@ -85,31 +114,41 @@ std::optional<Options> parseArguments(int argc, char** argv)
             options.path = std::string(arg);
             pathSeen = true;
         }
-        if (depthText) {
-            std::optional<std::uint32_t> depth = parseDepth(*depthText);
-            if (!depth) {
-                std::cerr << "wl-json: --max-depth wants a whole number from 0 to 4294967295, not '" << *depthText
-                          << "'\n";
-                return std::nullopt;
-            }
-            options.maxDepth = *depth;
-        }
     }
     return options;
 }
 
-std::optional<std::string> readInput(const std::string& path)
+// Everything `fd` gives until its end.
+ErrorOr<std::string> readAll(int fd)
 {
-    if (path == "-")
-        return std::string(std::istreambuf_iterator<char>(std::cin), {});
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        std::cerr << "wl-json: cannot read " << path << ": " << std::strerror(errno) << "\n";
-        return std::nullopt;
+    constexpr std::size_t kChunk = 64 * 1024;
+    std::string text;
+    for (;;) {
+        const std::size_t used = text.size();
+        text.resize(used + kChunk);
+        auto room = std::span(reinterpret_cast<std::uint8_t*>(text.data()) + used, kChunk);
+        std::size_t count = WL_TRY(readFull(fd, room));
+        text.resize(used + count);
+        if (count < kChunk)
+            return text;
     }
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
+}
+
+ErrorOr<std::string> readInput(const std::string& path)
+{
+    if (isStandardInput(path))
+        return readAll(STDIN_FILENO);
+    FileDescriptor file = WL_TRY(FileDescriptor::open(path, O_RDONLY));
+    return readAll(file.get()); // a directory opens, and fails here with EISDIR
+}
+
+// False after saying why the text could not be written.
+bool writeOutput(std::string_view text)
+{
+    auto written = writeAll(STDOUT_FILENO, text);
+    if (!written)
+        std::cerr << "wl-json: cannot write standard output: " << errnoText(written.error()->code()) << "\n";
+    return !written.isError();
 }
 
 int reportFailure(const VelJSON& json)
@@ -120,30 +159,46 @@ int reportFailure(const VelJSON& json)
     return kExitFailure;
 }
 
-} // namespace
-
-int main(int argc, char** argv)
+int run(int argc, char** argv)
 {
-    std::ios::sync_with_stdio(false);
     std::optional<Options> options = parseArguments(argc, argv);
     if (!options)
         return kExitUsage;
-    std::optional<std::string> text = readInput(options->path);
-    if (!text)
+    if (options->help)
+        return writeOutput(std::string(kUsage) + std::string(kHelp)) ? 0 : kExitFailure;
+
+    auto text = readInput(options->path);
+    if (!text) {
+        // The I/O calls report POSIX errors: their code is the errno value.
+        std::string_view name = isStandardInput(options->path) ? "standard input" : std::string_view(options->path);
+        std::cerr << "wl-json: cannot read " << name << ": " << errnoText(text.error()->code()) << "\n";
         return kExitUsage;
+    }
 
     VelJSON json;
     json.setMaxDepth(options->maxDepth);
     json.setSortKeys(options->sortKeys);
     json.setHumanReadable(options->humanReadable);
-    std::optional<JsonValue> value = json.objectWithString(*text, {.allowScalar = options->fragment}, nullptr);
+    const VelJSON::Options top{.allowScalar = options->fragment};
+    std::optional<JsonValue> value = json.objectWithString(*text, top, nullptr);
     if (!value)
         return reportFailure(json);
-    std::optional<std::string> written = json.stringWithObject(*value, {.allowScalar = options->fragment}, nullptr);
+    std::optional<std::string> written = json.stringWithObject(*value, top, nullptr);
     if (!written)
         return reportFailure(json);
     written->push_back('\n');
-    std::cout.write(written->data(), static_cast<std::streamsize>(written->size()));
-    std::cout.flush();
-    return std::cout ? 0 : kExitFailure;
+    return writeOutput(*written) ? 0 : kExitFailure;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    try {
+        return run(argc, argv);
+    } catch (const std::bad_alloc&) {
+        // Written without allocating: the heap has just run dry.
+        std::fputs("wl-json: out of memory\n", stderr);
+        return kExitFailure;
+    }
 }

@@ -2,6 +2,12 @@
 // and the web-safe one ('-' and '_', padding optional). The codec keeps no state, so
 // every operation is static and any thread may call any of them at any time.
 //
+//   std::optional<std::string> text = Base64::stringByEncodingBytes(bytes);  // {0x4D} -> "TQ=="
+//   std::optional<Base64::Data> raw = Base64::decodeString("TQ==");          // {0x4D}
+//   auto token = Base64::stringByWebSafeEncodingData(data, Base64::Padding::Omitted);
+//   if (!raw)
+//       reject(); // bad text, or text that decodes to no bytes at all
+//
 // Failure is never an error code or an exception: the operation simply gives no
 // result. An encoding or decoding that produces zero bytes gives no result as well,
 // so an empty input, or one holding only whitespace, cannot be told from bad input.

@@ -1,5 +1,13 @@
 // Decodes Base64 text that arrives in pieces, such as a file far larger than memory.
 //
+//   Base64StreamDecoder decoder = Base64StreamDecoder::standard();
+//   std::vector<std::uint8_t> bytes;
+//   for (auto piece = nextPiece(); !piece.empty() && !decoder.inputEnded(); piece = nextPiece())
+//       if (!decoder.decode(piece, bytes))
+//           return reject();
+//   if (!decoder.finish() || decoder.decodedLength() == 0)
+//       return reject();
+//
 // It runs the very state machine of Base64's one-shot decoders and carries its state
 // (the position in the four-character group, the bits not yet making a whole byte,
 // and whether padding or a NUL has been met) from one piece to the next. Where the

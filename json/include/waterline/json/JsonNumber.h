@@ -1,5 +1,10 @@
 // An exact decimal number, as JSON text writes it.
 //
+//   std::optional<JsonNumber> price = JsonNumber::fromString("1.50e3");
+//   price->toInt64();   // 1500
+//   price->toString();  // "1500"
+//   JsonNumber(0.1).toString(); // "0.1", the shortest text that reads back as the double
+//
 // A number is kept as its validated decimal text and is never rounded through a binary
 // floating-point type: 0.1 stays one tenth, 1e400 and a forty-digit integer keep their
 // value, and parsing is no more than cutting the text out of the input. Converting is

@@ -1,5 +1,10 @@
 // A JSON object: string keys mapped to values, kept in the order they were inserted.
 //
+//   JsonObject settings{{"rated", false}};
+//   settings.insertOrAssign("more", true);        // appended after "rated"
+//   if (const JsonValue* rated = settings.find("rated"))
+//       show(rated->asBool());
+//
 // Insertion order makes a parsed object iterate in the order of its text and makes the
 // writer's unsorted output predictable. Storing a key that is already present replaces
 // its value in place, which is how a later duplicate key in a text wins. Small objects

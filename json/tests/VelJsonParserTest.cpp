@@ -283,3 +283,15 @@ TEST(VelJsonParser, NoLimitStillGuardsTheStack)
     EXPECT_FALSE(parser.fragmentWithString(objects));
     EXPECT_EQ(traceText(parser).front(), "7: Nested too deep");
 }
+
+// A parse that fails inside nested containers never closes them; the next parse on the
+// same parser must start at depth 0 with no elements of its own.
+TEST(VelJsonParser, AFailedParseLeavesNothingForTheNext)
+{
+    VelJsonParser parser;
+    parser.setMaxDepth(8);
+    EXPECT_FALSE(parser.fragmentWithString(R"([1, {"a": [2, {"b": tru)"));
+    EXPECT_EQ(outcome(parser, parser.fragmentWithString("[3]")), "[3]");
+    EXPECT_FALSE(parser.fragmentWithString(R"({"x": [[[[[[[[[1]]]]]]]]]})"));
+    EXPECT_EQ(outcome(parser, parser.fragmentWithString(R"({"y": [[[[[[[1]]]]]]]})")), R"({"y":[[[[[[[1]]]]]]]})");
+}

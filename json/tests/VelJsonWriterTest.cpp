@@ -124,3 +124,12 @@ TEST(VelJsonWriter, SpecialBytesAtEveryOffset)
         }
     }
 }
+
+// A write that fails deep inside the tree must not shift the indentation of the next.
+TEST(VelJsonWriter, AFailedWriteLeavesNothingForTheNext)
+{
+    VelJsonWriter writer;
+    writer.setHumanReadable(true);
+    EXPECT_FALSE(writer.stringWithObject(JsonArray{JsonArray{JsonObject{{"k", "\xFF"}}}}));
+    EXPECT_EQ(writer.stringWithObject(JsonArray{JsonArray{1}}), "[\n  [\n    1\n  ]\n]");
+}

@@ -136,31 +136,32 @@ bool precedesInUtf16(const std::string& a, const std::string& b)
     return x < y;
 }
 
-} // namespace
-
-namespace detail {
-
 // One write: the nesting depth, the options as they stood when the call began, and the
 // steps that append to the text. It lives on the stack of the call that makes it.
 class JsonEmitter {
 public:
-    JsonEmitter(VelJsonBase& trace, bool humanReadable, bool sortKeys)
-        : m_humanReadable(humanReadable)
-        , m_sortKeys(sortKeys)
+    struct Layout {
+        bool humanReadable;
+        bool sortKeys;
+    };
+
+    JsonEmitter(VelJsonBase& trace, Layout layout)
+        : m_humanReadable(layout.humanReadable)
+        , m_sortKeys(layout.sortKeys)
         , m_trace(trace)
     {
     }
 
-    bool appendValue(const JsonValue& value, TextBuffer& into);
+    bool appendValue(const JsonValue& value, detail::TextBuffer& into);
 
 private:
-    void appendNumber(const JsonNumber& number, TextBuffer& into);
-    bool appendArray(const JsonArray& array, TextBuffer& into);
-    bool appendDictionary(const JsonObject& object, TextBuffer& into);
+    void appendNumber(const JsonNumber& number, detail::TextBuffer& into);
+    bool appendArray(const JsonArray& array, detail::TextBuffer& into);
+    bool appendDictionary(const JsonObject& object, detail::TextBuffer& into);
     // False, adding nothing to the trace, when the text is not well-formed UTF-8.
-    bool appendString(std::string_view text, TextBuffer& into);
+    bool appendString(std::string_view text, detail::TextBuffer& into);
     // A line feed and two spaces per open container.
-    void appendIndent(TextBuffer& into) const;
+    void appendIndent(detail::TextBuffer& into) const;
 
     std::uint32_t depth = 0; // arrays and objects open at the write position
     const bool m_humanReadable;
@@ -168,9 +169,7 @@ private:
     VelJsonBase& m_trace;
 };
 
-} // namespace detail
-
-using detail::JsonEmitter;
+} // namespace
 
 std::optional<std::string> VelJsonWriter::stringWithObject(const JsonValue& value)
 {
@@ -184,7 +183,7 @@ std::optional<std::string> VelJsonWriter::stringWithObject(const JsonValue& valu
 std::optional<std::string> VelJsonWriter::stringWithFragment(const JsonValue& value)
 {
     clearErrorTrace();
-    JsonEmitter emitter(*this, humanReadable(), sortKeys());
+    JsonEmitter emitter(*this, {.humanReadable = humanReadable(), .sortKeys = sortKeys()});
     detail::TextBuffer text(128);
     if (!emitter.appendValue(value, text))
         return std::nullopt; // the partial text is dropped

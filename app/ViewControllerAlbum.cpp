@@ -25,8 +25,6 @@
 #include <atomic>
 #include <cmath>
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 
 namespace waterline {
 
@@ -43,37 +41,25 @@ std::shared_ptr<const PixelBuffer> decodeThumbnail(const std::filesystem::path& 
 {
     auto decoded = PictureFile::read(
         path, {.coverSize = Size{static_cast<int>(PhotoPicker::kCellSize), static_cast<int>(PhotoPicker::kCellSize)}});
-    if (!decoded || !decoded.value)
+    if (!decoded || !*decoded)
         return nullptr;
-    auto thumbnail = fixOrientation(*decoded.value, thumbnailSize(decoded.value->size()));
+    auto thumbnail = fixOrientation(**decoded, thumbnailSize((*decoded)->size()));
     return thumbnail ? thumbnail->sharedRaster() : nullptr;
 }
 
-struct ReadPhoto {
-    PickedPhoto info;
-    std::string error;
-};
-
 // The photo's own upright size decides the target; decoding then needs no more pixels
 // than the target has (a JPEG decodes at the smallest DCT scale that still covers it).
-ReadPhoto readPickedPhoto(const std::filesystem::path& path)
+ErrorOr<PickedPhoto> readPickedPhoto(const std::filesystem::path& path)
 {
-    std::ifstream file(path, std::ios::binary);
-    std::vector<std::uint8_t> contents{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-    if (!file.good() && !file.eof())
-        return {{}, "the file cannot be read"};
-    auto probed = PictureFile::probe(contents);
-    if (!probed)
-        return {{}, probed.error};
-    SizeF upright = probed.value.uprightSize();
+    auto contents = WL_TRY(PictureFile::readContents(path));
+    auto probed = WL_TRY(PictureFile::probe(contents));
+    SizeF upright = probed.uprightSize();
     SizeF target = albumTargetSize(upright);
     PictureDecodeOptions options;
     if (target.width >= 1 && target.height >= 1)
         options.coverSize = Size{static_cast<int>(target.width), static_cast<int>(target.height)};
-    auto decoded = PictureFile::decode(contents, options);
-    if (!decoded)
-        return {{}, decoded.error};
-    return {{decoded.value, upright}, {}};
+    auto decoded = WL_TRY(PictureFile::decode(contents, options));
+    return PickedPhoto{decoded, upright};
 }
 
 } // namespace
@@ -144,9 +130,14 @@ void ViewController::pickPhoto(const std::filesystem::path& path)
     // An unreadable file is like a picked item without a picture: the picker closes and
     // the previous picture stays.
     auto photo = readPickedPhoto(path);
-    if (!photo.error.empty())
-        std::fprintf(stderr, "waterline: cannot read %s: %s\n", path.c_str(), photo.error.c_str());
-    imagePickerController(photo.info);
+    if (!photo) {
+        // Errors of reading the file name it already; those of decoding do not.
+        auto reason = photo.error()->localizedDescription();
+        if (!reason.starts_with(path.string() + ": "))
+            reason = path.string() + ": " + reason;
+        std::fprintf(stderr, "waterline: cannot read %s\n", reason.c_str());
+    }
+    imagePickerController(photo ? *photo : PickedPhoto{});
 }
 
 void ViewController::dismissPicker()

@@ -58,9 +58,9 @@ void ViewController::writeSavedPhoto(std::shared_ptr<Picture> composed)
         SavedPhoto saved;
         auto jpeg = PictureFile::encodeJPEG(composed->raster(), kSavedJPEGQuality);
         if (jpeg)
-            saved = album.save(jpeg.value);
+            saved = album.save(*jpeg);
         else
-            saved.error = "The picture cannot be encoded: " + jpeg.error;
+            saved.error = "The picture cannot be encoded: " + jpeg.error()->localizedDescription();
         performOnMainThread(
             [this, alive, saved] {
                 if (!alive.lock())
@@ -104,9 +104,9 @@ void ViewController::sendMail(std::shared_ptr<Picture> composed)
         std::string error;
         std::filesystem::path attachment;
         if (jpeg)
-            attachment = DesktopMail::writeAttachment(jpeg.value, error);
+            attachment = DesktopMail::writeAttachment(*jpeg, error);
         else
-            error = jpeg.error;
+            error = jpeg.error()->localizedDescription();
         if (attachment.empty() || !ProcessLauncher::launch(DesktopMail::composeCommand(attachment), &error))
             std::fprintf(stderr, "waterline: cannot hand the picture to the mail client: %s\n", error.c_str());
     });

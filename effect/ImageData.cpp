@@ -1,6 +1,6 @@
 #include <waterline/effect/ImageData.h>
 
-#include "PixelConversion.h"
+#include <waterline/image/PixelConversion.h>
 
 #include <cstdio>
 
@@ -31,7 +31,7 @@ std::unique_ptr<PixelBuffer> createimagedata(const PixelBuffer& raster)
         return nullptr;
     }
     for (int y = 0; y < raster.height(); ++y)
-        pixels::copyRowAsARGB(raster.row(y), raster.format(), buffer->row(y), raster.width());
+        image::copyRowAsARGB(raster.row(y), raster.format(), buffer->row(y), raster.width());
     return buffer;
 }
 

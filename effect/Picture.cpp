@@ -55,11 +55,11 @@ std::shared_ptr<Picture> Picture::named(std::string_view name)
         return found->second;
     auto result = PictureFile::read(path);
     if (!result) {
-        std::fprintf(stderr, "picture resource %s: %s\n", path.c_str(), result.error.c_str());
+        std::fprintf(stderr, "picture resource %s: %s\n", path.c_str(), result.error()->localizedDescription().c_str());
         return nullptr;
     }
-    cache.emplace(path.string(), result.value);
-    return result.value;
+    cache.emplace(path.string(), *result);
+    return *result;
 }
 
 } // namespace waterline

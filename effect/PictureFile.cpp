@@ -1,39 +1,56 @@
 #include <waterline/effect/PictureFile.h>
 
-#include "JpegCodec.h"
-#include "PngCodec.h"
+#include <waterline/foundation/FileIO.h>
+#include <waterline/image/JpegCodec.h>
+#include <waterline/image/PngCodec.h>
 
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
-#include <cstring>
-#include <fstream>
 
 namespace waterline {
 
 namespace {
 
-constexpr std::uintmax_t kMaxFileBytes = 512ull * 1024 * 1024;
-
-PictureFileResult<std::vector<std::uint8_t>> readWholeFile(const std::filesystem::path& path)
+ErrorPtr emptyFile()
 {
-    using Result = PictureFileResult<std::vector<std::uint8_t>>;
-    std::ifstream file(path, std::ios::binary);
-    if (!file)
-        return Result::failure(path.string() + ": " + std::strerror(errno));
-    std::error_code error;
-    auto size = std::filesystem::file_size(path, error);
-    if (error)
-        return Result::failure(path.string() + ": " + error.message());
-    if (size > kMaxFileBytes)
-        return Result::failure(path.string() + ": file too large");
-    std::vector<std::uint8_t> bytes(size);
-    if (!file.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(size)))
-        return Result::failure(path.string() + ": read error");
-    return {std::move(bytes), {}};
+    return pictureFileError(PictureFileErrorCode::EmptyFile, "empty file");
 }
 
-constexpr const char* kUnknownFormat = "not a JPEG or PNG file";
+ErrorPtr unknownFormat()
+{
+    return pictureFileError(PictureFileErrorCode::UnknownFormat, "not a JPEG or PNG file");
+}
+
+// EXIF orientations 1, 3, 8, 6, 2, 4, 5, 7 are our tags 0 … 7.
+PictureOrientation orientationForExifValue(int exifValue)
+{
+    switch (exifValue) {
+    case 3:
+        return PictureOrientation::Down;
+    case 8:
+        return PictureOrientation::Left;
+    case 6:
+        return PictureOrientation::Right;
+    case 2:
+        return PictureOrientation::UpMirrored;
+    case 4:
+        return PictureOrientation::DownMirrored;
+    case 5:
+        return PictureOrientation::LeftMirrored;
+    case 7:
+        return PictureOrientation::RightMirrored;
+    default:
+        return PictureOrientation::Up;
+    }
+}
+
+// The same error with the file's path in front of its description.
+ErrorPtr namingFile(const std::filesystem::path& path, const ErrorPtr& error)
+{
+    return Error::create(error->domain(), error->code(), path.string() + ": " + error->localizedDescription(),
+                         error->underlyingError());
+}
 
 } // namespace
 
@@ -44,50 +61,68 @@ SizeF PictureFileInfo::uprightSize() const
     return swapsSides(orientation) ? SizeF{height, width} : SizeF{width, height};
 }
 
-PictureFileResult<PictureFileInfo> PictureFile::probe(std::span<const std::uint8_t> bytes)
+ErrorOr<PictureFileInfo> PictureFile::probe(std::span<const std::uint8_t> bytes)
 {
     if (bytes.empty())
-        return PictureFileResult<PictureFileInfo>::failure("empty file");
-    if (jpeg::looksLikeJPEG(bytes))
-        return jpeg::probe(bytes);
-    if (png::looksLikePNG(bytes))
-        return png::probe(bytes);
-    return PictureFileResult<PictureFileInfo>::failure(kUnknownFormat);
+        return emptyFile();
+    PictureFileInfo info;
+    if (image::looksLikeJPEG(bytes)) {
+        auto header = WL_TRY(image::readJPEGHeader(bytes));
+        info.type = PictureFileType::JPEG;
+        info.storedSize = header.size;
+        info.orientation = orientationForExifValue(header.exifOrientation);
+        return info;
+    }
+    if (image::looksLikePNG(bytes)) {
+        info.type = PictureFileType::PNG;
+        info.storedSize = WL_TRY(image::readPNGSize(bytes));
+        return info;
+    }
+    return unknownFormat();
 }
 
-PictureFileResult<std::shared_ptr<Picture>> PictureFile::decode(std::span<const std::uint8_t> bytes,
-                                                                PictureDecodeOptions options)
+ErrorOr<std::shared_ptr<Picture>> PictureFile::decode(std::span<const std::uint8_t> bytes, PictureDecodeOptions options)
 {
-    using Result = PictureFileResult<std::shared_ptr<Picture>>;
     if (bytes.empty())
-        return Result::failure("empty file");
-    if (jpeg::looksLikeJPEG(bytes))
-        return jpeg::decode(bytes, options);
-    if (png::looksLikePNG(bytes))
-        return png::decode(bytes);
-    return Result::failure(kUnknownFormat);
+        return emptyFile();
+    if (image::looksLikeJPEG(bytes)) {
+        auto decoded = WL_TRY(image::decodeJPEG(bytes, {.coverSize = options.coverSize}));
+        return Picture::create(std::move(decoded.raster), orientationForExifValue(decoded.exifOrientation));
+    }
+    if (image::looksLikePNG(bytes))
+        return Picture::create(WL_TRY(image::decodePNG(bytes)));
+    return unknownFormat();
 }
 
-PictureFileResult<std::shared_ptr<Picture>> PictureFile::read(const std::filesystem::path& path,
-                                                              PictureDecodeOptions options)
+ErrorOr<std::vector<std::uint8_t>> PictureFile::readContents(const std::filesystem::path& path)
 {
-    auto bytes = readWholeFile(path);
-    if (!bytes)
-        return PictureFileResult<std::shared_ptr<Picture>>::failure(bytes.error);
-    auto result = decode(bytes.value, options);
-    if (!result)
-        result.error = path.string() + ": " + result.error;
-    return result;
+    auto contents = readFile(path, {.maxBytes = kMaxFileBytes});
+    if (contents)
+        return contents.releaseValue();
+    auto cause = contents.releaseError();
+    bool tooLarge = cause->domain() == Error::kPOSIXErrorDomain && cause->code() == EFBIG;
+    std::string reason = tooLarge ? "file too large" : errnoText(cause->code());
+    return pictureFileError(tooLarge ? PictureFileErrorCode::TooLarge : PictureFileErrorCode::ReadFailed,
+                            path.string() + ": " + reason, cause);
 }
 
-PictureFileResult<std::vector<std::uint8_t>> PictureFile::encodeJPEG(const PixelBuffer& buffer, float quality)
+ErrorOr<std::shared_ptr<Picture>> PictureFile::read(const std::filesystem::path& path, PictureDecodeOptions options)
 {
-    return jpeg::encode(buffer, quality);
+    auto bytes = WL_TRY(readContents(path));
+    auto picture = decode(bytes, options);
+    if (!picture)
+        return namingFile(path, picture.error());
+    return picture;
 }
 
-PictureFileResult<std::vector<std::uint8_t>> PictureFile::encodePNG(const PixelBuffer& buffer)
+ErrorOr<std::vector<std::uint8_t>> PictureFile::encodeJPEG(const PixelBuffer& buffer, float quality)
 {
-    return png::encode(buffer);
+    return image::encodeJPEG(buffer, quality);
+}
+
+ErrorOr<std::vector<std::uint8_t>> PictureFile::encodePNG(const PixelBuffer& buffer)
+{
+    return image::encodePNG(buffer);
 }
 
 std::optional<PictureFileType> PictureFile::typeForExtension(const std::filesystem::path& path)

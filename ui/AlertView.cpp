@@ -82,7 +82,7 @@ void AlertView::buildButtons()
     for (int i = 0; i < count; ++i) {
         auto& button = add<Button>(Button::Custom);
         button.setTitle(m_buttonTitles[static_cast<std::size_t>(i)]);
-        // The cancel button reads plain, the others bold, as on the original platform.
+        // The cancel button is drawn plain and every other button bold; a lone button is bold.
         button.setBold(!(m_hasCancel && i == 0) || count == 1);
         if (sideBySide)
             button.setFrame({i * kWidth / 2, top, kWidth / 2, kButtonHeight});

@@ -3,7 +3,7 @@
 // (an alert's delegate, a dropped popover) waits until the event being handled is done.
 #include <waterline/ui/Window.h>
 
-#include "PngWriter.h"
+#include <waterline/ui/PngWriter.h>
 
 #include <waterline/ui/AlertView.h>
 #include <waterline/ui/Popover.h>
@@ -363,7 +363,7 @@ std::vector<PixelRect> Window::render()
 ErrorPtr Window::writeScreenshot(const std::string& path)
 {
     render();
-    return writePng(m_canvas.pixels(), path);
+    return writePng(m_canvas.pixels(), path).releaseError();
 }
 
 } // namespace waterline

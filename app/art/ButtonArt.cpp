@@ -112,7 +112,10 @@ bool draw(const std::filesystem::path& folder, const char* name, int width, Colo
     GlyphCanvas canvas(width, 60);
     drawPlate(canvas, width, 60, plate);
     canvas.fill(glyph, kGlyph);
-    return canvas.writePng((folder / name).string());
+    auto written = canvas.writePng(folder / name);
+    if (!written)
+        std::fprintf(stderr, "%s\n", written.error()->localizedDescription().c_str());
+    return !written.isError();
 }
 
 } // namespace

@@ -1,9 +1,9 @@
 #include "GlyphCanvas.h"
 
-#include <cstdio>
-#include <vector>
+#include <waterline/image/PngCodec.h>
 
-#include <png.h>
+#include <bit>
+#include <stdexcept>
 
 namespace waterline::art {
 
@@ -22,8 +22,14 @@ std::uint16_t channel16(std::uint8_t value, double alpha)
 GlyphCanvas::GlyphCanvas(int width, int height)
     : m_width(width)
     , m_height(height)
-    , m_image(pixman_image_create_bits(PIXMAN_a8r8g8b8, width, height, nullptr, 0))
+    , m_pixels(PixelBuffer::create(PixelFormat::BGRA32Premultiplied, {width, height}))
 {
+    static_assert(std::endian::native == std::endian::little, "a8r8g8b8 words are B, G, R, A bytes");
+    if (!m_pixels)
+        throw std::invalid_argument("no canvas of this size");
+    m_image
+        = pixman_image_create_bits(PIXMAN_a8r8g8b8, width, height, reinterpret_cast<std::uint32_t*>(m_pixels->data()),
+                                   static_cast<int>(m_pixels->stride()));
 }
 
 GlyphCanvas::~GlyphCanvas()
@@ -59,34 +65,9 @@ void GlyphCanvas::fill(const Shape& shape, Colour colour)
     pixman_image_unref(mask);
 }
 
-bool GlyphCanvas::writePng(const std::string& path) const
+ErrorOr<void> GlyphCanvas::writePng(const std::filesystem::path& path) const
 {
-    // Un-premultiply into straight RGBA, the form PNG stores.
-    std::vector<std::uint8_t> rgba(static_cast<std::size_t>(m_width) * m_height * 4);
-    const auto* words = pixman_image_get_data(m_image);
-    int wordsPerRow = pixman_image_get_stride(m_image) / 4;
-    for (int y = 0; y < m_height; ++y) {
-        for (int x = 0; x < m_width; ++x) {
-            std::uint32_t word = words[y * wordsPerRow + x];
-            unsigned alpha = word >> 24;
-            std::uint8_t* out = &rgba[(static_cast<std::size_t>(y) * m_width + x) * 4];
-            for (int c = 0; c < 3; ++c) {
-                unsigned premultiplied = (word >> (16 - 8 * c)) & 0xff;
-                out[c] = alpha == 0 ? 0 : static_cast<std::uint8_t>((premultiplied * 255 + alpha / 2) / alpha);
-            }
-            out[3] = static_cast<std::uint8_t>(alpha);
-        }
-    }
-    png_image image{};
-    image.version = PNG_IMAGE_VERSION;
-    image.width = static_cast<png_uint_32>(m_width);
-    image.height = static_cast<png_uint_32>(m_height);
-    image.format = PNG_FORMAT_RGBA;
-    if (!png_image_write_to_file(&image, path.c_str(), 0, rgba.data(), m_width * 4, nullptr)) {
-        std::fprintf(stderr, "cannot write %s: %s\n", path.c_str(), image.message);
-        return false;
-    }
-    return true;
+    return image::writePNGFile(*m_pixels, path);
 }
 
 } // namespace waterline::art

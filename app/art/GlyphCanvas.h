@@ -1,12 +1,16 @@
 // A small drawing surface for the button pictures: shapes are turned into anti-aliased
-// coverage masks (sampled 4 × 4 per pixel) and composited in a solid colour with pixman,
-// then the result is written as a PNG with straight (not premultiplied) alpha.
+// coverage masks (sampled 4 × 4 per pixel) and composited in a solid colour with pixman
+// into a premultiplied pixel buffer, which the image library writes as a PNG.
 #pragma once
 
 #include "GlyphShapes.h"
 
+#include <waterline/foundation/ErrorOr.h>
+#include <waterline/foundation/PixelBuffer.h>
+
 #include <cstdint>
-#include <string>
+#include <filesystem>
+#include <memory>
 
 #include <pixman.h>
 
@@ -27,12 +31,17 @@ public:
     GlyphCanvas& operator=(const GlyphCanvas&) = delete;
 
     void fill(const Shape&, Colour);
-    // False, with errno-style detail on stderr, when the file cannot be written.
-    bool writePng(const std::string& path) const;
+
+    // The drawing so far: premultiplied, bytes B, G, R, A (pixman's a8r8g8b8 on a
+    // little-endian machine).
+    PixelBuffer& pixels() { return *m_pixels; }
+
+    ErrorOr<void> writePng(const std::filesystem::path&) const;
 
 private:
     int m_width;
     int m_height;
+    std::unique_ptr<PixelBuffer> m_pixels;
     pixman_image_t* m_image;
 };
 

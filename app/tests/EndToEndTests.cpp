@@ -56,7 +56,7 @@ void writePhoto(const std::filesystem::path& path, int width, int height)
     auto jpeg = PictureFile::encodeJPEG(*raster, 0.9f);
     ASSERT_TRUE(jpeg);
     std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(jpeg.value.data()), static_cast<std::streamsize>(jpeg.value.size()));
+        .write(reinterpret_cast<const char*>(jpeg->data()), static_cast<std::streamsize>(jpeg->size()));
 }
 
 // Where the album popover shows its first photo, worked out with the same view classes
@@ -109,16 +109,16 @@ TEST(EndToEnd, PickAPhotoSaveItAndTakeAScreenshot)
     std::vector<std::filesystem::path> saved(std::filesystem::directory_iterator(album), {});
     ASSERT_EQ(saved.size(), 1u);
     auto savedPicture = PictureFile::read(saved[0]);
-    ASSERT_TRUE(savedPicture) << savedPicture.error;
+    ASSERT_TRUE(savedPicture) << savedPicture.error()->localizedDescription();
     // 1000 × 750 fits as 682 × 512; with the reflection at full height, twice as high.
-    EXPECT_EQ(savedPicture.value->size(), (SizeF{682, 1024}));
+    EXPECT_EQ((*savedPicture)->size(), (SizeF{682, 1024}));
 
     auto shot = PictureFile::read(screenshot);
-    ASSERT_TRUE(shot) << shot.error;
-    ASSERT_EQ(shot.value->size(), (SizeF{768, 1024}));
+    ASSERT_TRUE(shot) << shot.error()->localizedDescription();
+    ASSERT_EQ((*shot)->size(), (SizeF{768, 1024}));
     // The photo is on screen above the water line: its warm red (dimmed at most by an
     // alert still up), not the black background.
-    const std::uint8_t* pixel = shot.value->raster().row(100) + 384 * 4;
+    const std::uint8_t* pixel = (*shot)->raster().row(100) + 384 * 4;
     EXPECT_GT(pixel[1], 100) << "red";
     EXPECT_LT(pixel[3], 120) << "blue";
 }

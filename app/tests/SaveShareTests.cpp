@@ -124,8 +124,8 @@ TEST(SaveShare, SaveWritesANewJPEGIntoTheAlbumFolder)
     ASSERT_EQ(saved.size(), 2u) << "the second save did not overwrite the first";
     for (const auto& path : saved) {
         auto picture = PictureFile::read(path);
-        ASSERT_TRUE(picture) << picture.error;
-        EXPECT_EQ(picture.value->size(), (SizeF{768, 512}));
+        ASSERT_TRUE(picture) << picture.error()->localizedDescription();
+        EXPECT_EQ((*picture)->size(), (SizeF{768, 512}));
     }
 }
 
@@ -203,8 +203,8 @@ TEST(SaveShare, WithAMailClientTheJPEGGoesToXdgEmail)
         = arguments.substr(expectedStart.size(), arguments.size() - expectedStart.size() - 1);
     EXPECT_EQ(attachment.filename(), "WaterPhoto.jpg");
     auto picture = PictureFile::read(attachment);
-    ASSERT_TRUE(picture) << picture.error;
-    EXPECT_EQ(picture.value->size(), (SizeF{300, 200}));
+    ASSERT_TRUE(picture) << picture.error()->localizedDescription();
+    EXPECT_EQ((*picture)->size(), (SizeF{300, 200}));
     EXPECT_EQ(attachment.parent_path().parent_path(), temporary);
     EXPECT_FALSE(std::filesystem::exists(temporary / "waterline-share-stale"));
     EXPECT_TRUE(std::filesystem::exists(temporary / "waterline-share-recent"));

@@ -61,9 +61,9 @@ inline std::shared_ptr<Picture> gradientPicture(int width, int height,
 inline void writeJPEG(const std::filesystem::path& path, int width, int height)
 {
     auto jpeg = PictureFile::encodeJPEG(gradientPicture(width, height)->raster(), 0.9f);
-    ASSERT_TRUE(jpeg) << jpeg.error;
+    ASSERT_TRUE(jpeg) << jpeg.error()->localizedDescription();
     std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(jpeg.value.data()), static_cast<std::streamsize>(jpeg.value.size()));
+        .write(reinterpret_cast<const char*>(jpeg->data()), static_cast<std::streamsize>(jpeg->size()));
 }
 
 class Screen {

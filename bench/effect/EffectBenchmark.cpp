@@ -122,7 +122,7 @@ const std::vector<std::uint8_t>& phonePhoto()
                 p[2] = static_cast<std::uint8_t>((x * y) >> 9);
                 p[3] = static_cast<std::uint8_t>((x ^ y) & 0xFF);
             }
-        return PictureFile::encodeJPEG(*raster, 0.9f).value;
+        return *PictureFile::encodeJPEG(*raster, 0.9f);
     }();
     return jpeg;
 }
@@ -132,12 +132,12 @@ void loadFitted(benchmark::State& state, bool scaled)
     const auto& jpeg = phonePhoto();
     for (auto _ : state) {
         auto info = PictureFile::probe(jpeg);
-        SizeF target = albumTargetSize(info.value.uprightSize());
+        SizeF target = albumTargetSize(info->uprightSize());
         PictureDecodeOptions options;
         if (scaled)
             options.coverSize = Size{static_cast<int>(target.width), static_cast<int>(target.height)};
         auto decoded = PictureFile::decode(jpeg, options);
-        auto fitted = fixOrientation(*decoded.value, target);
+        auto fitted = fixOrientation(**decoded, target);
         if (!fitted || fitted->size() != SizeF(682, 512))
             state.SkipWithError("the photo did not come out at 682 × 512");
         benchmark::DoNotOptimize(fitted.get());

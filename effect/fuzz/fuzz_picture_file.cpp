@@ -17,12 +17,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     PictureDecodeOptions options;
     SizeF target{};
     if (info) {
-        target = albumTargetSize(info.value.uprightSize());
+        target = albumTargetSize(info->uprightSize());
         if (target.width >= 1 && target.height >= 1)
             options.coverSize = Size{static_cast<int>(target.width), static_cast<int>(target.height)};
     }
     auto decoded = PictureFile::decode(bytes, options);
     if (decoded && options.coverSize)
-        fixOrientation(*decoded.value, target);
+        fixOrientation(**decoded, target);
     return 0;
 }

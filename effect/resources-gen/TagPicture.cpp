@@ -5,13 +5,13 @@
 // from value noise with fixed seeds, so every build paints the same picture.
 //
 //     tag-picture OUTPUT.jpg
-#include <waterline/effect/PictureFile.h>
+#include <waterline/foundation/FileIO.h>
+#include <waterline/image/JpegCodec.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
-#include <fstream>
 
 using namespace waterline;
 
@@ -199,15 +199,13 @@ int main(int argc, char** argv)
             p[3] = static_cast<std::uint8_t>(std::clamp(std::lround(sum.b), 0L, 255L));
         }
     }
-    auto jpeg = PictureFile::encodeJPEG(*raster, 0.92f);
+    auto jpeg = image::encodeJPEG(*raster, 0.92f);
     if (!jpeg) {
-        std::fprintf(stderr, "tag-picture: %s\n", jpeg.error.c_str());
+        std::fprintf(stderr, "tag-picture: %s\n", jpeg.error()->localizedDescription().c_str());
         return 1;
     }
-    std::ofstream file(argv[1], std::ios::binary);
-    file.write(reinterpret_cast<const char*>(jpeg.value.data()), static_cast<std::streamsize>(jpeg.value.size()));
-    if (!file.flush()) {
-        std::fprintf(stderr, "tag-picture: cannot write %s\n", argv[1]);
+    if (auto written = writeFileAtomically(argv[1], *jpeg); !written) {
+        std::fprintf(stderr, "tag-picture: %s\n", written.error()->localizedDescription().c_str());
         return 1;
     }
     return 0;

@@ -4,8 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
+#include <thread>
 
 using namespace waterline;
 using namespace waterline::test;
@@ -15,8 +17,8 @@ namespace {
 std::vector<std::uint8_t> jpegOf(Size size, float quality = 0.9f)
 {
     auto encoded = PictureFile::encodeJPEG(*gradientRaster(size), quality);
-    EXPECT_TRUE(encoded) << encoded.error;
-    return encoded.value;
+    EXPECT_TRUE(encoded) << encoded.error()->localizedDescription();
+    return *encoded;
 }
 
 int largestChannelDifference(const PixelBuffer& a, const PixelBuffer& b)
@@ -43,8 +45,8 @@ TEST(PictureFile, JpegRoundTripKeepsSizeAndColour)
 {
     auto raster = gradientRaster({120, 80});
     auto decoded = PictureFile::decode(jpegOf({120, 80}, 1.0f));
-    ASSERT_TRUE(decoded) << decoded.error;
-    const auto& picture = *decoded.value;
+    ASSERT_TRUE(decoded) << decoded.error()->localizedDescription();
+    const auto& picture = **decoded;
     EXPECT_EQ(picture.raster().size(), Size(120, 80));
     EXPECT_EQ(picture.raster().format(), PixelFormat::ARGB32Premultiplied);
     EXPECT_EQ(picture.orientation(), PictureOrientation::Up);
@@ -54,17 +56,17 @@ TEST(PictureFile, JpegRoundTripKeepsSizeAndColour)
 TEST(PictureFile, PngRoundTripIsExactForOpaqueAndKeepsTranslucency)
 {
     auto raster = gradientRaster({33, 17});
-    auto opaque = PictureFile::decode(PictureFile::encodePNG(*raster).value);
-    ASSERT_TRUE(opaque) << opaque.error;
-    EXPECT_EQ(largestChannelDifference(opaque.value->raster(), *raster), 0);
+    auto opaque = PictureFile::decode(*PictureFile::encodePNG(*raster));
+    ASSERT_TRUE(opaque) << opaque.error()->localizedDescription();
+    EXPECT_EQ(largestChannelDifference((*opaque)->raster(), *raster), 0);
 
     // Premultiplied half-transparent red stays within rounding of itself.
     auto translucent = PixelBuffer::create(PixelFormat::ARGB32Premultiplied, {2, 1});
     const std::uint8_t pixels[8] = {128, 128, 0, 0, 0, 0, 0, 0};
     std::memcpy(translucent->data(), pixels, 8);
-    auto decoded = PictureFile::decode(PictureFile::encodePNG(*translucent).value);
+    auto decoded = PictureFile::decode(*PictureFile::encodePNG(*translucent));
     ASSERT_TRUE(decoded);
-    EXPECT_LE(largestChannelDifference(decoded.value->raster(), *translucent), 1);
+    EXPECT_LE(largestChannelDifference((*decoded)->raster(), *translucent), 1);
 }
 
 TEST(PictureFile, ExifOrientationBecomesTheTag)
@@ -80,13 +82,13 @@ TEST(PictureFile, ExifOrientationBecomesTheTag)
     for (auto [exif, tag] : table) {
         auto file = withExifOrientation(jpeg, exif);
         auto info = PictureFile::probe(file);
-        ASSERT_TRUE(info) << info.error;
-        EXPECT_EQ(info.value.orientation, tag) << "EXIF " << exif;
-        EXPECT_EQ(info.value.storedSize, Size(40, 30));
+        ASSERT_TRUE(info) << info.error()->localizedDescription();
+        EXPECT_EQ(info->orientation, tag) << "EXIF " << exif;
+        EXPECT_EQ(info->storedSize, Size(40, 30));
         auto decoded = PictureFile::decode(file);
-        ASSERT_TRUE(decoded) << decoded.error;
-        EXPECT_EQ(decoded.value->orientation(), tag);
-        EXPECT_EQ(decoded.value->size(), swapsSides(tag) ? SizeF(30, 40) : SizeF(40, 30));
+        ASSERT_TRUE(decoded) << decoded.error()->localizedDescription();
+        EXPECT_EQ((*decoded)->orientation(), tag);
+        EXPECT_EQ((*decoded)->size(), swapsSides(tag) ? SizeF(30, 40) : SizeF(40, 30));
     }
 }
 
@@ -106,15 +108,15 @@ TEST(PictureFile, DecodesAtTheSmallestDctScaleThatCoversTheTarget)
     };
     for (const auto& c : cases) {
         auto decoded = PictureFile::decode(withExifOrientation(jpeg, c.exif), {.coverSize = c.cover});
-        ASSERT_TRUE(decoded) << decoded.error;
-        EXPECT_EQ(decoded.value->raster().size(), c.stored);
+        ASSERT_TRUE(decoded) << decoded.error()->localizedDescription();
+        EXPECT_EQ((*decoded)->raster().size(), c.stored);
     }
 }
 
 TEST(PictureFile, BadFilesGiveAReasonAndNoPicture)
 {
     auto jpeg = jpegOf({64, 48});
-    auto png = PictureFile::encodePNG(*gradientRaster({64, 48})).value;
+    auto png = *PictureFile::encodePNG(*gradientRaster({64, 48}));
     std::vector<std::uint8_t> hugeJpeg = jpeg;
     // Patch the frame header (SOF0) to claim 65000 × 65000.
     for (std::size_t i = 2; i + 9 < hugeJpeg.size(); ++i) {
@@ -127,22 +129,41 @@ TEST(PictureFile, BadFilesGiveAReasonAndNoPicture)
         const char* name;
         std::vector<std::uint8_t> bytes;
         const char* reason;
+        PictureFileErrorCode code;
     };
     const Case cases[] = {
-        {"empty", {}, "empty file"},
-        {"garbage", {1, 2, 3, 4, 5, 6, 7, 8, 9}, "not a JPEG or PNG file"},
-        {"JPEG signature only", {0xFF, 0xD8, 0xFF}, "corrupt JPEG header"},
-        {"truncated JPEG", {jpeg.begin(), jpeg.begin() + static_cast<long>(jpeg.size() / 2)}, "corrupt JPEG data"},
-        {"huge JPEG header", hugeJpeg, "picture too large: 65000 × 65000 pixels"},
-        {"truncated PNG", {png.begin(), png.begin() + static_cast<long>(png.size() / 2)}, "corrupt PNG data"},
-        {"PNG signature only", {png.begin(), png.begin() + 8}, "corrupt PNG header"},
-        {"huge PNG header", pngHeaderClaiming(100000, 100000), "picture too large: 100000 × 100000 pixels"},
+        {"empty", {}, "empty file", PictureFileErrorCode::EmptyFile},
+        {"garbage", {1, 2, 3, 4, 5, 6, 7, 8, 9}, "not a JPEG or PNG file", PictureFileErrorCode::UnknownFormat},
+        {"JPEG signature only", {0xFF, 0xD8, 0xFF}, "corrupt JPEG header", PictureFileErrorCode::CorruptHeader},
+        {"truncated JPEG",
+         {jpeg.begin(), jpeg.begin() + static_cast<long>(jpeg.size() / 2)},
+         "corrupt JPEG data",
+         PictureFileErrorCode::CorruptData},
+        {"huge JPEG header", hugeJpeg, "picture too large: 65000 × 65000 pixels", PictureFileErrorCode::TooLarge},
+        {"truncated PNG",
+         {png.begin(), png.begin() + static_cast<long>(png.size() / 2)},
+         "corrupt PNG data",
+         PictureFileErrorCode::CorruptData},
+        {"PNG signature only",
+         {png.begin(), png.begin() + 8},
+         "corrupt PNG header",
+         PictureFileErrorCode::CorruptHeader},
+        {"huge PNG header", pngHeaderClaiming(100000, 100000), "picture too large: 100000 × 100000 pixels",
+         PictureFileErrorCode::TooLarge},
+        // A side of zero is a broken header, not a picture too large.
+        {"PNG header without width", pngHeaderClaiming(0, 48), "corrupt PNG header",
+         PictureFileErrorCode::CorruptHeader},
+        {"PNG header without height", pngHeaderClaiming(64, 0), "corrupt PNG header",
+         PictureFileErrorCode::CorruptHeader},
     };
     for (const auto& c : cases) {
         auto decoded = PictureFile::decode(c.bytes);
-        EXPECT_FALSE(decoded) << c.name;
-        EXPECT_FALSE(decoded.value) << c.name;
-        EXPECT_NE(decoded.error.find(c.reason), std::string::npos) << c.name << ": " << decoded.error;
+        ASSERT_FALSE(decoded) << c.name;
+        auto error = decoded.error();
+        EXPECT_EQ(error->domain(), kPictureFileErrorDomain) << c.name;
+        EXPECT_EQ(error->code(), static_cast<int>(c.code)) << c.name;
+        EXPECT_NE(error->localizedDescription().find(c.reason), std::string::npos)
+            << c.name << ": " << error->localizedDescription();
     }
 }
 
@@ -163,19 +184,64 @@ TEST(PictureFile, StrayBytesBetweenSegmentsAreForgiven)
     }
     ASSERT_TRUE(inserted);
     auto decoded = PictureFile::decode(blemished);
-    ASSERT_TRUE(decoded) << decoded.error;
-    EXPECT_EQ(decoded.value->raster().size(), Size(64, 48));
+    ASSERT_TRUE(decoded) << decoded.error()->localizedDescription();
+    EXPECT_EQ((*decoded)->raster().size(), Size(64, 48));
 }
 
 TEST(PictureFile, ReadNamesTheFileInItsErrors)
 {
     ScratchDirectory directory;
     auto missing = PictureFile::read(directory / "missing.jpg");
-    EXPECT_FALSE(missing);
-    EXPECT_NE(missing.error.find("missing.jpg"), std::string::npos);
+    ASSERT_FALSE(missing);
+    EXPECT_EQ(missing.error()->localizedDescription(),
+              (directory / "missing.jpg").string() + ": No such file or directory");
+    EXPECT_EQ(missing.error()->code(), static_cast<int>(PictureFileErrorCode::ReadFailed));
+    ASSERT_TRUE(missing.error()->underlyingError());
+    EXPECT_EQ(missing.error()->underlyingError()->code(), ENOENT);
     writeFile(directory / "bad.png", {1, 2, 3});
     auto bad = PictureFile::read(directory / "bad.png");
-    EXPECT_EQ(bad.error, (directory / "bad.png").string() + ": not a JPEG or PNG file");
+    ASSERT_FALSE(bad);
+    EXPECT_EQ(bad.error()->localizedDescription(), (directory / "bad.png").string() + ": not a JPEG or PNG file");
+    EXPECT_EQ(bad.error()->code(), static_cast<int>(PictureFileErrorCode::UnknownFormat));
+}
+
+TEST(PictureFile, ReadErrorsOnWorkerThreadsKeepTheirOwnReason)
+{
+    // Thumbnails are decoded on several threads at once; each failure must carry the
+    // reason of its own file, not a text another thread's failure overwrote.
+    ScratchDirectory directory;
+    std::filesystem::create_directory(directory / "folder.jpg");
+    const std::pair<std::filesystem::path, std::string> files[] = {
+        {directory / "missing.jpg", "No such file or directory"},
+        {directory / "folder.jpg", "Is a directory"},
+    };
+    std::atomic<int> wrong{0};
+    std::vector<std::thread> workers;
+    for (int t = 0; t < 4; ++t) {
+        workers.emplace_back([&, t] {
+            const auto& [path, reason] = files[t % 2];
+            for (int i = 0; i < 200; ++i) {
+                auto result = PictureFile::read(path);
+                if (result || result.error()->localizedDescription() != path.string() + ": " + reason)
+                    ++wrong;
+            }
+        });
+    }
+    for (auto& worker : workers)
+        worker.join();
+    EXPECT_EQ(wrong, 0);
+}
+
+TEST(PictureFile, ReadRefusesAFileAboveTheLimitBeforeDecoding)
+{
+    ScratchDirectory directory;
+    auto path = directory / "huge.jpg";
+    writeFile(path, {0xFF, 0xD8, 0xFF});
+    std::filesystem::resize_file(path, PictureFile::kMaxFileBytes + 1); // sparse: no disk used
+    auto result = PictureFile::read(path);
+    ASSERT_FALSE(result);
+    EXPECT_EQ(result.error()->localizedDescription(), path.string() + ": file too large");
+    EXPECT_EQ(result.error()->code(), static_cast<int>(PictureFileErrorCode::TooLarge));
 }
 
 TEST(PictureFile, TypeForExtension)
@@ -190,7 +256,7 @@ TEST(PictureFile, TypeForExtension)
 TEST(PictureFile, NamedResourcesComeFromTheResourceDirectory)
 {
     ScratchDirectory directory;
-    writeFile(directory / "button.png", PictureFile::encodePNG(*gradientRaster({60, 60})).value);
+    writeFile(directory / "button.png", *PictureFile::encodePNG(*gradientRaster({60, 60})));
     setenv("WATERLINE_RESOURCES", directory.path().c_str(), 1);
     EXPECT_EQ(Picture::resourceDirectory(), directory.path());
     auto button = Picture::named("button.png");

@@ -1,42 +1,11 @@
 #include "AnimatedWebP.h"
 
+#include <waterline/image/PixelConversion.h>
+
 #include <webp/encode.h>
 #include <webp/mux.h>
 
-#include <algorithm>
-
 namespace waterline::render {
-
-namespace {
-
-// WebP takes straight (not premultiplied) R, G, B, A bytes.
-std::vector<std::uint8_t> straightRGBA(const PixelBuffer& buffer)
-{
-    std::vector<std::uint8_t> rgba(static_cast<std::size_t>(buffer.width()) * buffer.height() * 4);
-    bool argb = buffer.format() == PixelFormat::ARGB32Premultiplied;
-    std::uint8_t* out = rgba.data();
-    for (int y = 0; y < buffer.height(); ++y) {
-        const std::uint8_t* p = buffer.row(y);
-        for (int x = 0; x < buffer.width(); ++x, p += 4, out += 4) {
-            unsigned a = argb ? p[0] : p[3];
-            unsigned r = argb ? p[1] : p[2];
-            unsigned g = argb ? p[2] : p[1];
-            unsigned b = argb ? p[3] : p[0];
-            if (a != 0 && a != 255) {
-                r = std::min(255u, (r * 255 + a / 2) / a);
-                g = std::min(255u, (g * 255 + a / 2) / a);
-                b = std::min(255u, (b * 255 + a / 2) / a);
-            }
-            out[0] = static_cast<std::uint8_t>(r);
-            out[1] = static_cast<std::uint8_t>(g);
-            out[2] = static_cast<std::uint8_t>(b);
-            out[3] = static_cast<std::uint8_t>(a);
-        }
-    }
-    return rgba;
-}
-
-} // namespace
 
 AnimatedWebP::AnimatedWebP(WebPAnimEncoder* encoder, Size size)
     : m_encoder(encoder)
@@ -78,7 +47,8 @@ std::string AnimatedWebP::addFrame(const PixelBuffer& frame)
     picture.use_argb = 1;
     picture.width = m_size.width;
     picture.height = m_size.height;
-    auto rgba = straightRGBA(frame);
+    // WebP takes straight (not premultiplied) R, G, B, A bytes.
+    auto rgba = image::straightRGBA(frame);
     std::string error;
     if (!WebPPictureImportRGBA(&picture, rgba.data(), m_size.width * 4))
         error = "out of memory for a WebP frame";

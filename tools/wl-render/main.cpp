@@ -53,8 +53,8 @@ std::shared_ptr<Picture> loadUpright(const Options& options)
         throw Failure{error};
     auto info = PictureFile::probe(bytes);
     if (!info)
-        throw Failure{options.input.string() + ": " + info.error};
-    SizeF target = options.fit ? albumTargetSize(info.value.uprightSize()) : info.value.uprightSize();
+        throw Failure{options.input.string() + ": " + info.error()->localizedDescription()};
+    SizeF target = options.fit ? albumTargetSize(info->uprightSize()) : info->uprightSize();
     if (target.width < 1 || target.height < 1)
         throw Failure{options.input.string() + ": too narrow to fit 768 × 512 (could not scale image)"};
     PictureDecodeOptions decodeOptions;
@@ -62,8 +62,8 @@ std::shared_ptr<Picture> loadUpright(const Options& options)
         decodeOptions.coverSize = Size{static_cast<int>(target.width), static_cast<int>(target.height)};
     auto decoded = PictureFile::decode(bytes, decodeOptions);
     if (!decoded)
-        throw Failure{options.input.string() + ": " + decoded.error};
-    auto upright = fixOrientation(*decoded.value, target);
+        throw Failure{options.input.string() + ": " + decoded.error()->localizedDescription()};
+    auto upright = fixOrientation(**decoded, target);
     if (!upright)
         throw Failure{options.input.string() + ": could not scale image"};
     return upright;
@@ -78,8 +78,8 @@ std::vector<std::uint8_t> encodeStill(const Options& options, ReflectionFrames& 
     auto encoded = options.outputKind == OutputKind::JPEG ? PictureFile::encodeJPEG(picture->raster(), 0.85f)
                                                           : PictureFile::encodePNG(picture->raster());
     if (!encoded)
-        throw Failure{options.output.string() + ": " + encoded.error};
-    return std::move(encoded.value);
+        throw Failure{options.output.string() + ": " + encoded.error()->localizedDescription()};
+    return encoded.releaseValue();
 }
 
 std::vector<std::uint8_t> encodeAnimation(const Options& options, ReflectionFrames& frames)

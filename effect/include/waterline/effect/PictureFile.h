@@ -3,17 +3,22 @@
 // with the file's orientation as their tag; nothing is turned here, that is
 // fixOrientation's work.
 //
-// Untrusted input is the normal case (files from the user's pictures folder), so every
-// failure is a result with a readable reason, and a header that claims an absurd size is
-// refused before any pixel memory is allocated.
+// The codecs themselves live in image/; this adds the picture's orientation tag and the
+// file reading. Untrusted input is the normal case (files from the user's pictures
+// folder), so every failure is an error record of kPictureFileErrorDomain with a
+// readable reason, and a header that claims an absurd size is refused before any pixel
+// memory is allocated.
 //
 //     auto result = PictureFile::read(path, {.coverSize = Size{682, 512}});
-//     if (!result) { report(result.error); return; }
-//     auto picture = result.value;                    // decoded at the smallest DCT scale
+//     if (!result) { report(result.error()->localizedDescription()); return; }
+//     auto picture = *result;                         // decoded at the smallest DCT scale
 //                                                     // whose upright size covers 682 × 512
 #pragma once
 
 #include <waterline/effect/Picture.h>
+#include <waterline/foundation/ErrorOr.h>
+#include <waterline/image/PictureFileError.h>
+#include <waterline/image/PictureLimits.h>
 
 #include <cstdint>
 #include <filesystem>
@@ -23,15 +28,6 @@
 #include <vector>
 
 namespace waterline {
-
-// A value or the reason there is none.
-template <typename T> struct PictureFileResult {
-    T value{};
-    std::string error; // empty on success
-
-    explicit operator bool() const { return error.empty(); }
-    static PictureFileResult failure(std::string reason) { return {T{}, std::move(reason)}; }
-};
 
 enum class PictureFileType : std::uint8_t { JPEG, PNG };
 
@@ -52,18 +48,22 @@ struct PictureDecodeOptions {
 class PictureFile {
 public:
     // The largest raster we decode, in pixels (a 64-megapixel photo).
-    static constexpr std::uint64_t kMaxPixels = 64ull * 1024 * 1024;
+    static constexpr std::uint64_t kMaxPixels = kMaxDecodedPixels;
+    // The largest file we read.
+    static constexpr std::uint64_t kMaxFileBytes = kMaxPictureFileBytes;
 
-    static PictureFileResult<PictureFileInfo> probe(std::span<const std::uint8_t> bytes);
+    static ErrorOr<PictureFileInfo> probe(std::span<const std::uint8_t> bytes);
 
-    static PictureFileResult<std::shared_ptr<Picture>> decode(std::span<const std::uint8_t> bytes,
-                                                              PictureDecodeOptions = {});
-    static PictureFileResult<std::shared_ptr<Picture>> read(const std::filesystem::path&, PictureDecodeOptions = {});
+    static ErrorOr<std::shared_ptr<Picture>> decode(std::span<const std::uint8_t> bytes, PictureDecodeOptions = {});
+    static ErrorOr<std::shared_ptr<Picture>> read(const std::filesystem::path&, PictureDecodeOptions = {});
+
+    // The whole file, up to kMaxFileBytes; the error names the file and the reason.
+    static ErrorOr<std::vector<std::uint8_t>> readContents(const std::filesystem::path&);
 
     // The raster alone, as stored (the orientation tag is not applied). JPEG keeps the
     // colour as composed over black, since JPEG has no alpha. Quality is 0 … 1.
-    static PictureFileResult<std::vector<std::uint8_t>> encodeJPEG(const PixelBuffer&, float quality);
-    static PictureFileResult<std::vector<std::uint8_t>> encodePNG(const PixelBuffer&);
+    static ErrorOr<std::vector<std::uint8_t>> encodeJPEG(const PixelBuffer&, float quality);
+    static ErrorOr<std::vector<std::uint8_t>> encodePNG(const PixelBuffer&);
 
     // The type a file name asks for by its extension (.jpg, .jpeg, .png, any case).
     static std::optional<PictureFileType> typeForExtension(const std::filesystem::path&);

@@ -15,7 +15,7 @@
 namespace waterline {
 
 enum class ContentMode {
-    ScaleToFill, // stretched to the bounds (the default, as in the original toolkit)
+    ScaleToFill, // stretched to the bounds, ignoring the aspect ratio (the default)
     Top,         // natural size, against the top edge, centred horizontally
 };
 

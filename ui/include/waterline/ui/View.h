@@ -2,11 +2,19 @@
 // its children (`auto& b = parent.add<Button>(Button::Custom)`) and draws itself onto a
 // software canvas. Later children lie above earlier ones.
 //
-// Geometry works like the original toolkit: a view keeps a centre (in parent points),
-// a bounds size and a rotation about that centre. `frame()` is the on-screen box of the
-// rotated bounds in parent points; `setFrame()` sets centre and bounds so that this box
-// is the one given, whether it is called before or after `setRotation()`. Rotations are
-// quarter turns only (the canvas draws axis-aligned), which is all the screen uses.
+//     auto& panel = root.add<View>();
+//     panel.setFrame({0, 512, 768, 512});           // parent points: x, y, width, height
+//     panel.setBackgroundColor(Color::black());
+//     auto& slider = panel.add<Slider>();
+//     slider.setRotation(-std::numbers::pi / 2);    // a quarter turn: the slider stands up
+//     slider.setFrame({20, 100, 40, 300});          // the upright box, in the panel's points
+//     panel.setHidden(true);                        // hides the slider with it
+//
+// Geometry: a view keeps a centre (in parent points), a bounds size and a rotation
+// about that centre. `frame()` is the on-screen box of the rotated bounds in parent
+// points; `setFrame()` sets centre and bounds so that this box is the one given, whether
+// it is called before or after `setRotation()`. Rotations are quarter turns only (the
+// canvas draws axis-aligned), which is all the screen uses.
 //
 // A view that changes what it shows calls `setNeedsDisplay()`; the window then redraws
 // only the parts of the screen that changed, at most once per run-loop turn.

@@ -1,8 +1,8 @@
-#include "PixelConversion.h"
+#include <waterline/image/PixelConversion.h>
 
 #include <cstring>
 
-namespace waterline::pixels {
+namespace waterline::image {
 
 void premultiplyARGBRow(std::uint8_t* row, int width)
 {
@@ -24,18 +24,23 @@ void unpremultiplyToRGBARow(const std::uint8_t* source, PixelFormat format, std:
         unsigned r = argb ? source[1] : source[2];
         unsigned g = argb ? source[2] : source[1];
         unsigned b = argb ? source[3] : source[0];
-        if (a != 0 && a != 255) {
-            // Round to nearest; a premultiplied channel above alpha (not valid, but
-            // possible in foreign data) saturates.
-            r = (r * 255 + a / 2) / a;
-            g = (g * 255 + a / 2) / a;
-            b = (b * 255 + a / 2) / a;
-        }
-        rgba[0] = static_cast<std::uint8_t>(r > 255 ? 255 : r);
-        rgba[1] = static_cast<std::uint8_t>(g > 255 ? 255 : g);
-        rgba[2] = static_cast<std::uint8_t>(b > 255 ? 255 : b);
+        // Opaque pixels, the common case, are already straight.
+        bool opaque = a == 255;
+        rgba[0] = opaque ? static_cast<std::uint8_t>(r) : unpremultiplyChannel(r, a);
+        rgba[1] = opaque ? static_cast<std::uint8_t>(g) : unpremultiplyChannel(g, a);
+        rgba[2] = opaque ? static_cast<std::uint8_t>(b) : unpremultiplyChannel(b, a);
         rgba[3] = static_cast<std::uint8_t>(a);
     }
+}
+
+std::vector<std::uint8_t> straightRGBA(const PixelBuffer& buffer)
+{
+    auto rowBytes = static_cast<std::size_t>(buffer.width()) * 4;
+    std::vector<std::uint8_t> rgba(rowBytes * static_cast<std::size_t>(buffer.height()));
+    for (int y = 0; y < buffer.height(); ++y)
+        unpremultiplyToRGBARow(buffer.row(y), buffer.format(), rgba.data() + static_cast<std::size_t>(y) * rowBytes,
+                               buffer.width());
+    return rgba;
 }
 
 void copyRowAsARGB(const std::uint8_t* source, PixelFormat format, std::uint8_t* argb, int width)
@@ -54,4 +59,4 @@ void copyRowAsARGB(const std::uint8_t* source, PixelFormat format, std::uint8_t*
     }
 }
 
-} // namespace waterline::pixels
+} // namespace waterline::image

@@ -1,0 +1,17 @@
+// The orientation a JPEG's EXIF block records: how the stored raster must be turned
+// and mirrored to stand upright. Values are EXIF's own, 1 … 8 (1: stored upright).
+#pragma once
+
+#include <cstdint>
+#include <span>
+
+namespace waterline::image {
+
+// 1 when the file has no EXIF block, no orientation entry, or a value out of range.
+int readExifOrientation(std::span<const std::uint8_t> jpegBytes);
+
+// True for the values (5 … 8) whose upright picture has the stored width and height
+// swapped.
+bool exifOrientationSwapsSides(int exifOrientation);
+
+} // namespace waterline::image

@@ -5,7 +5,7 @@
 #include <waterline/app/PhotoLibrary.h>
 #include <waterline/app/ScriptRunner.h>
 #include <waterline/app/ViewController.h>
-#include <waterline/foundation/UserDefaults.h>
+#include <waterline/settings/UserDefaults.h>
 #include <waterline/ui/Application.h>
 
 #include <fstream>

@@ -8,7 +8,7 @@
 #include <waterline/foundation/MainThread.h>
 #include <waterline/foundation/SerialQueue.h>
 #include <waterline/foundation/Timer.h>
-#include <waterline/foundation/UserDefaults.h>
+#include <waterline/settings/UserDefaults.h>
 #include <waterline/ui/AlertView.h>
 #include <waterline/ui/Button.h>
 #include <waterline/ui/ImageView.h>

@@ -9,7 +9,7 @@
 #include <waterline/app/ViewController.h>
 #include <waterline/effect/PictureFile.h>
 #include <waterline/foundation/RunLoop.h>
-#include <waterline/foundation/UserDefaults.h>
+#include <waterline/settings/UserDefaults.h>
 #include <waterline/ui/AlertView.h>
 #include <waterline/ui/Application.h>
 

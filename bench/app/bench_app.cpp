@@ -7,7 +7,7 @@
 #include <waterline/app/ViewController.h>
 #include <waterline/effect/ReflectionRenderer.h>
 #include <waterline/foundation/Timer.h>
-#include <waterline/foundation/UserDefaults.h>
+#include <waterline/settings/UserDefaults.h>
 #include <waterline/ui/Application.h>
 
 #include <benchmark/benchmark.h>

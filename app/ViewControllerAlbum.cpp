@@ -81,7 +81,7 @@ ReadPhoto readPickedPhoto(const std::filesystem::path& path)
 void ViewController::albumbtnclicked()
 {
     if (!m_photoLibrary.isAvailable()) {
-        showAlert(AlertTexts::noPhotoLibrary(), /*withDelegate=*/false);
+        showAlert(AlertTexts::noPhotoLibrary(), AlertDelegate::None);
         return;
     }
     // Stopped before the picker opens, and not restarted if the user cancels.

@@ -70,9 +70,9 @@ class Screen {
 public:
     explicit Screen(int cameras = 1, std::filesystem::path configDirectory = {}, std::filesystem::path photos = {})
     {
-        ErrorPtr error;
-        app = Application::create({.offscreen = true}, &error);
-        EXPECT_TRUE(app) << (error ? error->debugDescription() : "");
+        auto created = Application::create({.offscreen = true});
+        EXPECT_TRUE(created) << (created ? "" : created.error()->debugDescription());
+        app = created ? created.releaseValue() : nullptr;
         defaults = std::make_unique<UserDefaults>(configDirectory.empty() ? scratch / "config" : configDirectory);
         if (photos.empty()) {
             photos = scratch / "Pictures";

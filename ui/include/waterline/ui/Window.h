@@ -14,7 +14,7 @@
 // into the canvas (pixel rectangles) and reports them.
 #pragma once
 
-#include <waterline/foundation/Error.h>
+#include <waterline/foundation/ErrorOr.h>
 #include <waterline/ui/Canvas.h>
 #include <waterline/ui/InputEvent.h>
 #include <waterline/ui/View.h>
@@ -65,8 +65,7 @@ public:
     const Canvas& canvas() const { return m_canvas; }
 
     // Writes the screen as it is now (pending changes drawn first) as a 768 × 1024 PNG.
-    // Returns the error, or none on success.
-    ErrorPtr writeScreenshot(const std::string& path);
+    ErrorOr<void> writeScreenshot(const std::string& path);
 
     // Views call these; not for general use.
     static void forgetView(View&);

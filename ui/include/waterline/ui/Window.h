@@ -12,6 +12,13 @@
 //
 // Drawing: views mark the screen areas they change; `render()` redraws just those areas
 // into the canvas (pixel rectangles) and reports them.
+//
+//     Window window;   // what an Application shows; on its own it needs no display
+//     auto& button = window.rootView().add<Button>(Button::Custom, RectF{0, 0, 60, 60});
+//     button.addTarget([] { saveThePhoto(); }, ControlEvent::TouchUpInside);
+//     window.dispatch(InputEvent::pointerDown({30, 30}));
+//     window.dispatch(InputEvent::pointerUp({30, 30}));   // the button's action runs
+//     auto changed = window.render();                     // the pixel rectangles redrawn
 #pragma once
 
 #include <waterline/foundation/ErrorOr.h>

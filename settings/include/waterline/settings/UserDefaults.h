@@ -6,7 +6,7 @@
 // a crash leaves either the old or the new file. A missing key reads as false (or
 // none). A file that is not a JSON object reads as empty and is left as it is until the
 // next successful write replaces it; a member of another kind (a number, null, an
-// array) is ignored while the other members are kept.
+// array) is ignored while the other members are kept (the next write drops it).
 //
 //     auto& defaults = UserDefaults::standard();
 //     if (!defaults.boolForKey("rated")) scheduleRatePrompt();

@@ -7,11 +7,13 @@
 // fills. A picker that was replaced or closed stops its decoding at the next photo.
 #include <waterline/app/ViewController.h>
 
+#include <waterline/app/AppError.h>
 #include <waterline/app/ScreenLayout.h>
 #include <waterline/effect/AlbumTargetSize.h>
 #include <waterline/effect/FixOrientation.h>
 #include <waterline/effect/FrameChain.h>
 #include <waterline/effect/PictureFile.h>
+#include <waterline/foundation/FileIO.h>
 #include <waterline/foundation/MainThread.h>
 #include <waterline/foundation/SerialQueue.h>
 #include <waterline/ui/Button.h>
@@ -25,8 +27,6 @@
 #include <atomic>
 #include <cmath>
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 
 namespace waterline {
 
@@ -49,31 +49,30 @@ std::shared_ptr<const PixelBuffer> decodeThumbnail(const std::filesystem::path& 
     return thumbnail ? thumbnail->sharedRaster() : nullptr;
 }
 
-struct ReadPhoto {
-    PickedPhoto info;
-    std::string error;
-};
+ErrorPtr unreadablePhoto(std::string reason, ErrorPtr cause = {})
+{
+    return appError(AppErrorCode::PhotoUnreadable, std::move(reason), std::move(cause));
+}
 
 // The photo's own upright size decides the target; decoding then needs no more pixels
 // than the target has (a JPEG decodes at the smallest DCT scale that still covers it).
-ReadPhoto readPickedPhoto(const std::filesystem::path& path)
+ErrorOr<PickedPhoto> readPickedPhoto(const std::filesystem::path& path)
 {
-    std::ifstream file(path, std::ios::binary);
-    std::vector<std::uint8_t> contents{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-    if (!file.good() && !file.eof())
-        return {{}, "the file cannot be read"};
-    auto probed = PictureFile::probe(contents);
+    auto contents = readFile(path);
+    if (!contents)
+        return unreadablePhoto(errnoText(contents.error()->code()), contents.releaseError());
+    auto probed = PictureFile::probe(*contents);
     if (!probed)
-        return {{}, probed.error};
+        return unreadablePhoto(probed.error);
     SizeF upright = probed.value.uprightSize();
     SizeF target = albumTargetSize(upright);
     PictureDecodeOptions options;
     if (target.width >= 1 && target.height >= 1)
         options.coverSize = Size{static_cast<int>(target.width), static_cast<int>(target.height)};
-    auto decoded = PictureFile::decode(contents, options);
+    auto decoded = PictureFile::decode(*contents, options);
     if (!decoded)
-        return {{}, decoded.error};
-    return {{decoded.value, upright}, {}};
+        return unreadablePhoto(decoded.error);
+    return PickedPhoto{decoded.value, upright};
 }
 
 } // namespace
@@ -144,9 +143,13 @@ void ViewController::pickPhoto(const std::filesystem::path& path)
     // An unreadable file is like a picked item without a picture: the picker closes and
     // the previous picture stays.
     auto photo = readPickedPhoto(path);
-    if (!photo.error.empty())
-        std::fprintf(stderr, "waterline: cannot read %s: %s\n", path.c_str(), photo.error.c_str());
-    imagePickerController(photo.info);
+    if (!photo) {
+        std::fprintf(stderr, "waterline: cannot read %s: %s\n", path.c_str(),
+                     photo.error()->localizedDescription().c_str());
+        imagePickerController({});
+        return;
+    }
+    imagePickerController(*photo);
 }
 
 void ViewController::dismissPicker()

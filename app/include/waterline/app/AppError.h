@@ -11,11 +11,12 @@ namespace waterline {
 inline constexpr const char* kAppErrorDomain = "WaterlineAppErrorDomain";
 
 enum class AppErrorCode {
-    BadCommandLine = 1, // an unknown option or a bad value
-    BadScript = 2,      // the script file cannot be read or has a bad line
-    SaveFailed = 3,     // the photo could not be written to the album
-    ShareFailed = 4,    // the attachment could not be written
-    LaunchFailed = 5,   // a helper program could not be started
+    BadCommandLine = 1,  // an unknown option or a bad value
+    BadScript = 2,       // the script file cannot be read or has a bad line
+    SaveFailed = 3,      // the photo could not be written to the album
+    ShareFailed = 4,     // the attachment could not be written
+    LaunchFailed = 5,    // a helper program could not be started
+    PhotoUnreadable = 6, // a picked photo cannot be read or decoded
 };
 
 inline ErrorPtr appError(AppErrorCode code, std::string description, ErrorPtr underlying = {})

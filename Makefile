@@ -41,7 +41,7 @@ test-asan: deps
 # libFuzzer targets, built with clang: `make fuzz` builds them into build/fuzz/bin/.
 fuzz: deps
 	cmake -S . -B $(BUILD)/fuzz $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DWATERLINE_FUZZ=ON \
-	  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DWATERLINE_FOLDERS="foundation;image;base64;json;reachability;http;effect" $(CMAKE_ARGS)
+	  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DWATERLINE_FOLDERS="foundation;image;base64;json;settings;reachability;http;effect" $(CMAKE_ARGS)
 	cmake --build $(BUILD)/fuzz -j $(JOBS) --target \
 	  $$(ninja -C $(BUILD)/fuzz -t targets all | sed -n 's/^\(fuzz_[A-Za-z0-9_]*\): phony.*/\1/p' | sort -u)
 

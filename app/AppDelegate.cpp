@@ -5,11 +5,11 @@
 #include <waterline/app/PhotoLibrary.h>
 #include <waterline/app/ScriptRunner.h>
 #include <waterline/app/ViewController.h>
-#include <waterline/foundation/UserDefaults.h>
+#include <waterline/settings/UserDefaults.h>
 #include <waterline/ui/Application.h>
 
-#include <fstream>
-#include <sstream>
+#include <waterline/app/AppError.h>
+#include <waterline/foundation/FileIO.h>
 
 namespace waterline {
 
@@ -23,31 +23,27 @@ AppDelegate::~AppDelegate()
     m_window.reset();
 }
 
-bool AppDelegate::application(const LaunchOptions& launchOptions, std::string& error)
+namespace {
+
+ErrorOr<std::vector<ScriptCommand>> readScript(const std::filesystem::path& path)
+{
+    auto text = readFile(path);
+    if (!text)
+        return appError(AppErrorCode::BadScript, "cannot read the script " + path.string(), text.releaseError());
+    auto commands = parseScript(std::string_view(reinterpret_cast<const char*>(text->data()), text->size()));
+    if (!commands)
+        return appError(AppErrorCode::BadScript, path.string() + ": " + commands.error()->localizedDescription());
+    return commands;
+}
+
+} // namespace
+
+ErrorOr<void> AppDelegate::application(const LaunchOptions& launchOptions)
 {
     std::vector<ScriptCommand> commands;
-    if (launchOptions.script) {
-        std::ifstream file(*launchOptions.script);
-        if (!file) {
-            error = "cannot read the script " + launchOptions.script->string();
-            return false;
-        }
-        std::stringstream text;
-        text << file.rdbuf();
-        auto parsed = parseScript(text.str());
-        if (!parsed) {
-            error = launchOptions.script->string() + ": " + parsed.error;
-            return false;
-        }
-        commands = std::move(parsed.commands);
-    }
-
-    ErrorPtr windowError;
-    m_window = Application::create({.offscreen = launchOptions.offscreen}, &windowError);
-    if (!m_window) {
-        error = windowError ? windowError->localizedDescription() : "cannot open the window";
-        return false;
-    }
+    if (launchOptions.script)
+        commands = WL_TRY(readScript(*launchOptions.script));
+    m_window = WL_TRY(Application::create({.offscreen = launchOptions.offscreen}));
     if (launchOptions.configDirectory)
         m_defaults = std::make_unique<UserDefaults>(*launchOptions.configDirectory);
 
@@ -68,7 +64,7 @@ bool AppDelegate::application(const LaunchOptions& launchOptions, std::string& e
         }
         m_script->start();
     }
-    return true;
+    return {};
 }
 
 int AppDelegate::run()

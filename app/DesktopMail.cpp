@@ -2,10 +2,14 @@
 #include <waterline/app/MailLink.h>
 #include <waterline/app/ProcessLauncher.h>
 
+#include <waterline/app/AppError.h>
+#include <waterline/foundation/FileDescriptor.h>
+#include <waterline/foundation/FileIO.h>
+
 #include <cerrno>
 #include <chrono>
-#include <cstring>
-#include <fstream>
+
+#include <fcntl.h>
 
 #include <stdlib.h>
 
@@ -51,23 +55,32 @@ void removeStaleShareFolders(const std::filesystem::path& temporary)
 
 } // namespace
 
-std::filesystem::path DesktopMail::writeAttachment(std::span<const std::uint8_t> jpeg, std::string& error)
+namespace {
+
+ErrorOr<void> writeNewFile(const std::filesystem::path& path, std::span<const std::uint8_t> bytes)
+{
+    auto file = WL_TRY(FileDescriptor::open(path, O_WRONLY | O_CREAT | O_EXCL));
+    WL_TRY(writeAll(file.get(), bytes));
+    return file.close();
+}
+
+} // namespace
+
+ErrorOr<std::filesystem::path> DesktopMail::writeAttachment(std::span<const std::uint8_t> jpeg)
 {
     removeStaleShareFolders(std::filesystem::temp_directory_path());
     std::string folderTemplate
         = (std::filesystem::temp_directory_path() / (std::string(kShareFolderPrefix) + "XXXXXX")).string();
     if (!::mkdtemp(folderTemplate.data())) {
-        error = std::string("cannot make a folder for the attachment: ") + std::strerror(errno);
-        return {};
+        int failure = errno;
+        return appError(AppErrorCode::ShareFailed, "cannot make a folder for the attachment: " + errnoText(failure),
+                        Error::fromErrno(failure));
     }
     std::filesystem::path path = std::filesystem::path(folderTemplate) / std::string(MailLink::kAttachmentName);
-    std::ofstream file(path, std::ios::binary);
-    file.write(reinterpret_cast<const char*>(jpeg.data()), static_cast<std::streamsize>(jpeg.size()));
-    file.close();
-    if (!file) {
-        error = "cannot write " + path.string();
-        std::filesystem::remove_all(path.parent_path());
-        return {};
+    if (auto written = writeNewFile(path, jpeg); !written) {
+        std::error_code ignored;
+        std::filesystem::remove_all(path.parent_path(), ignored);
+        return appError(AppErrorCode::ShareFailed, "cannot write " + path.string(), written.releaseError());
     }
     return path;
 }

@@ -1,5 +1,7 @@
 #include <waterline/app/LaunchOptions.h>
 
+#include <waterline/app/AppError.h>
+
 #include <charconv>
 
 namespace waterline {
@@ -20,16 +22,15 @@ std::optional<int> parseCameraCount(std::string_view text)
 
 } // namespace
 
-ParsedLaunchOptions parseLaunchOptions(const std::vector<std::string>& arguments, const char* camerasVariable)
+ErrorOr<LaunchOptions> parseLaunchOptions(const std::vector<std::string>& arguments, const char* camerasVariable)
 {
-    ParsedLaunchOptions parsed;
-    auto& options = parsed.options;
+    auto bad = [](std::string reason) { return appError(AppErrorCode::BadCommandLine, std::move(reason)); };
+    LaunchOptions options;
     if (camerasVariable && *camerasVariable) {
         options.cameras = parseCameraCount(camerasVariable);
         if (!options.cameras)
-            return {{},
-                    "WATERLINE_CAMERAS must be a whole number from 0 to 8, not \"" + std::string(camerasVariable)
-                        + "\""};
+            return bad("WATERLINE_CAMERAS must be a whole number from 0 to 8, not \"" + std::string(camerasVariable)
+                       + "\"");
     }
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         const std::string& flag = arguments[i];
@@ -43,9 +44,9 @@ ParsedLaunchOptions parseLaunchOptions(const std::vector<std::string>& arguments
         }
         bool takesValue = flag == "--photos" || flag == "--config-dir" || flag == "--script" || flag == "--cameras";
         if (!takesValue)
-            return {{}, "unknown option \"" + flag + "\""};
+            return bad("unknown option \"" + flag + "\"");
         if (i + 1 >= arguments.size() || arguments[i + 1].empty())
-            return {{}, flag + " needs a value"};
+            return bad(flag + " needs a value");
         const std::string& value = arguments[++i];
         if (flag == "--photos") {
             options.photos = value;
@@ -56,10 +57,10 @@ ParsedLaunchOptions parseLaunchOptions(const std::vector<std::string>& arguments
         } else {
             options.cameras = parseCameraCount(value);
             if (!options.cameras)
-                return {{}, "--cameras must be a whole number from 0 to 8, not \"" + value + "\""};
+                return bad("--cameras must be a whole number from 0 to 8, not \"" + value + "\"");
         }
     }
-    return parsed;
+    return options;
 }
 
 std::string launchUsage(const std::string& programName)

@@ -1,8 +1,9 @@
 #include <waterline/app/ProcessLauncher.h>
 
+#include <waterline/app/AppError.h>
+
 #include <cerrno>
 #include <cstdlib>
-#include <cstring>
 #include <sstream>
 #include <thread>
 
@@ -36,10 +37,10 @@ int waitForExit(pid_t pid)
 
 } // namespace
 
-bool ProcessLauncher::launch(const std::vector<std::string>& argv, std::string* error)
+ErrorOr<void> ProcessLauncher::launch(const std::vector<std::string>& argv)
 {
     if (argv.empty())
-        return false;
+        return appError(AppErrorCode::LaunchFailed, "cannot start a program without a name");
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     // The helper must not read our standard input.
@@ -48,14 +49,12 @@ bool ProcessLauncher::launch(const std::vector<std::string>& argv, std::string* 
     pid_t pid = 0;
     int result = ::posix_spawnp(&pid, argv[0].c_str(), &actions, nullptr, pointers.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
-    if (result != 0) {
-        if (error)
-            *error = "cannot start " + argv[0] + ": " + std::strerror(result);
-        return false;
-    }
+    if (result != 0)
+        return appError(AppErrorCode::LaunchFailed, "cannot start " + argv[0] + ": " + errnoText(result),
+                        Error::fromErrno(result));
     // Reap it whenever it ends, so it does not linger as a zombie.
     std::thread([pid] { waitForExit(pid); }).detach();
-    return true;
+    return {};
 }
 
 std::optional<std::string> ProcessLauncher::capture(const std::vector<std::string>& argv)

@@ -1,7 +1,10 @@
 #include <waterline/app/SavedPhotoAlbum.h>
 
+#include <waterline/app/AppError.h>
+#include <waterline/foundation/FileDescriptor.h>
+#include <waterline/foundation/FileIO.h>
+
 #include <cerrno>
-#include <cstring>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -12,23 +15,18 @@ namespace {
 
 constexpr int kMaxAttempts = 1000;
 
-std::string reasonFor(const std::string& doing, int errorNumber)
+ErrorPtr saveFailure(const std::string& doing, ErrorPtr cause)
 {
-    return doing + ": " + std::strerror(errorNumber) + ".";
+    return appError(AppErrorCode::SaveFailed, doing + ": " + errnoText(cause->code()) + ".", cause);
 }
 
-bool writeAll(int fd, std::span<const std::uint8_t> bytes)
+// Writes and flushes the whole photo into a file just created for it.
+ErrorOr<void> writeAndClose(FileDescriptor file, std::span<const std::uint8_t> jpeg)
 {
-    while (!bytes.empty()) {
-        ssize_t written = ::write(fd, bytes.data(), bytes.size());
-        if (written < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        bytes = bytes.subspan(static_cast<std::size_t>(written));
-    }
-    return true;
+    WL_TRY(writeAll(file.get(), jpeg));
+    if (::fsync(file.get()) != 0)
+        return Error::fromErrno(errno);
+    return file.close();
 }
 
 } // namespace
@@ -47,36 +45,32 @@ std::string SavedPhotoAlbum::baseName(std::time_t when)
     return std::string("WaterPhoto ") + stamp;
 }
 
-SavedPhoto SavedPhotoAlbum::save(std::span<const std::uint8_t> jpeg, std::time_t when) const
+ErrorOr<std::filesystem::path> SavedPhotoAlbum::save(std::span<const std::uint8_t> jpeg, std::time_t when) const
 {
     std::error_code error;
     std::filesystem::create_directories(m_directory, error);
     if (error)
-        return {{}, "Cannot create the album folder " + m_directory.string() + ": " + error.message() + "."};
+        return appError(AppErrorCode::SaveFailed,
+                        "Cannot create the album folder " + m_directory.string() + ": " + error.message() + ".",
+                        Error::fromErrno(error.value()));
 
     std::string base = baseName(when);
     for (int attempt = 1; attempt <= kMaxAttempts; ++attempt) {
         std::string name = attempt == 1 ? base + ".jpg" : base + " " + std::to_string(attempt) + ".jpg";
         std::filesystem::path path = m_directory / name;
-        int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-        if (fd < 0) {
-            if (errno == EEXIST)
+        auto file = FileDescriptor::open(path, O_WRONLY | O_CREAT | O_EXCL, 0644);
+        if (!file) {
+            if (file.error()->code() == EEXIST)
                 continue;
-            return {{}, reasonFor("Cannot create " + path.string(), errno)};
+            return saveFailure("Cannot create " + path.string(), file.releaseError());
         }
-        bool written = writeAll(fd, jpeg) && ::fsync(fd) == 0;
-        int writeError = errno;
-        if (::close(fd) != 0 && written) {
-            written = false;
-            writeError = errno;
-        }
-        if (!written) {
+        if (auto written = writeAndClose(file.releaseValue(), jpeg); !written) {
             ::unlink(path.c_str());
-            return {{}, reasonFor("Cannot write " + path.string(), writeError)};
+            return saveFailure("Cannot write " + path.string(), written.releaseError());
         }
-        return {path, {}};
+        return path;
     }
-    return {{}, "Cannot find a free file name in " + m_directory.string() + "."};
+    return appError(AppErrorCode::SaveFailed, "Cannot find a free file name in " + m_directory.string() + ".");
 }
 
 } // namespace waterline

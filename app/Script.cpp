@@ -1,5 +1,7 @@
 #include <waterline/app/Script.h>
 
+#include <waterline/app/AppError.h>
+
 #include <charconv>
 #include <optional>
 #include <sstream>
@@ -104,9 +106,9 @@ std::string parseLine(const std::vector<std::string>& w, ScriptCommand& command)
 
 } // namespace
 
-ParsedScript parseScript(std::string_view text)
+ErrorOr<std::vector<ScriptCommand>> parseScript(std::string_view text)
 {
-    ParsedScript script;
+    std::vector<ScriptCommand> commands;
     int lineNumber = 0;
     std::size_t start = 0;
     while (start <= text.size()) {
@@ -130,10 +132,10 @@ ParsedScript parseScript(std::string_view text)
         ScriptCommand command;
         command.line = lineNumber;
         if (auto reason = parseLine(w, command); !reason.empty())
-            return {{}, "line " + std::to_string(lineNumber) + ": " + reason};
-        script.commands.push_back(std::move(command));
+            return appError(AppErrorCode::BadScript, "line " + std::to_string(lineNumber) + ": " + reason);
+        commands.push_back(std::move(command));
     }
-    return script;
+    return commands;
 }
 
 } // namespace waterline

@@ -64,9 +64,9 @@ void ScriptRunner::runNext()
         m_automation.key(command.text, next);
         break;
     case Kind::Screenshot:
-        if (auto error = m_automation.screenshot(command.text)) {
+        if (auto written = m_automation.screenshot(command.text); !written) {
             std::fprintf(stderr, "waterline: script line %d: %s\n", command.line,
-                         error->localizedDescription().c_str());
+                         written.error()->localizedDescription().c_str());
             m_succeeded = false;
         }
         next();

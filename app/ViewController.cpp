@@ -8,7 +8,7 @@
 #include <waterline/foundation/MainThread.h>
 #include <waterline/foundation/SerialQueue.h>
 #include <waterline/foundation/Timer.h>
-#include <waterline/foundation/UserDefaults.h>
+#include <waterline/settings/UserDefaults.h>
 #include <waterline/ui/AlertView.h>
 #include <waterline/ui/Button.h>
 #include <waterline/ui/ImageView.h>
@@ -17,6 +17,7 @@
 #include <waterline/ui/Window.h>
 
 #include <cstdio>
+#include <stdexcept>
 
 namespace waterline {
 
@@ -157,7 +158,7 @@ void ViewController::checkCameras()
     int cameras = m_environment.cameraCount;
     if (cameras == 0) {
         camerabtn->setEnabled(false);
-        showAlert(AlertTexts::noCamera(), /*withDelegate=*/true);
+        showAlert(AlertTexts::noCamera(), AlertDelegate::Controller);
     }
     if (cameras < 2)
         changecamerabtn->setHidden(true);
@@ -200,6 +201,8 @@ bool ViewController::hasPendingMorePrompt() const
 Slider& ViewController::slider(int k)
 {
     Slider* sliders[] = {K1Slider, K2Slider, K3Slider, K4Slider};
+    if (k < 1 || k > 4 || !sliders[k - 1])
+        throw std::out_of_range("ViewController::slider: no slider K" + std::to_string(k));
     return *sliders[k - 1];
 }
 
@@ -229,14 +232,14 @@ EffectSliderValues ViewController::sliderValues() const
     return {K1Slider->value(), K2Slider->value(), K3Slider->value(), K4Slider->value()};
 }
 
-AlertView& ViewController::showAlert(const AlertText& text, bool withDelegate)
+AlertView& ViewController::showAlert(const AlertText& text, AlertDelegate delegate)
 {
     auto alert = std::make_unique<AlertView>(std::string(text.title), std::string(text.message),
                                              std::string(text.buttons.front()));
     for (std::size_t i = 1; i < text.buttons.size(); ++i)
         alert->addButtonWithTitle(std::string(text.buttons[i]));
     alert->setTag(text.tag);
-    if (withDelegate) {
+    if (delegate == AlertDelegate::Controller) {
         std::weak_ptr<bool> alive = m_alive;
         alert->didDismissWithButtonIndex = [this, alive](AlertView& shown, int index) {
             if (alive.lock())
@@ -253,35 +256,48 @@ void ViewController::openURL(const std::string& url)
         return;
     }
     // Whether a handler takes the link is not reported, as with any opened link.
-    std::string error;
-    if (!ProcessLauncher::launch({"xdg-open", url}, &error))
-        std::fprintf(stderr, "waterline: %s\n", error.c_str());
+    if (auto launched = ProcessLauncher::launch({"xdg-open", url}); !launched)
+        std::fprintf(stderr, "waterline: %s\n", launched.error()->localizedDescription().c_str());
 }
 
 // Prompts ------------------------------------------------------------------------------
 
 void ViewController::showratedialog()
 {
-    showAlert(AlertTexts::rate(), /*withDelegate=*/true);
+    showAlert(AlertTexts::rate(), AlertDelegate::Controller);
 }
 
 void ViewController::showmoredlg()
 {
-    showAlert(AlertTexts::more(), /*withDelegate=*/true);
+    showAlert(AlertTexts::more(), AlertDelegate::Controller);
 }
 
 void ViewController::gotorate()
 {
     // Recorded before the link opens, so an accepted prompt stays accepted even when the
     // link goes nowhere.
-    defaultsetting->setBool("rated", true);
+    rememberAnswer("rated");
     openURL(StoreLinks::reviewLink());
 }
 
 void ViewController::gotomore()
 {
-    defaultsetting->setBool("more", true);
+    rememberAnswer("more");
     openURL(StoreLinks::companionLink());
+}
+
+void ViewController::rememberAnswer(const std::string& key)
+{
+    auto saved = defaultsetting->setBool(key, true);
+    if (saved || m_reportedUnsavedAnswer)
+        return;
+    // The answer still holds for this run; only the next start will ask again.
+    m_reportedUnsavedAnswer = true;
+    const ErrorPtr& error = saved.error();
+    std::string reason = error->localizedDescription();
+    if (error->underlyingError())
+        reason += ": " + error->underlyingError()->localizedDescription();
+    std::fprintf(stderr, "waterline: the answer to the prompt will not be remembered: %s\n", reason.c_str());
 }
 
 void ViewController::alertView(AlertView& alert, int buttonIndex)

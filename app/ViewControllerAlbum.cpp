@@ -7,11 +7,13 @@
 // fills. A picker that was replaced or closed stops its decoding at the next photo.
 #include <waterline/app/ViewController.h>
 
+#include <waterline/app/AppError.h>
 #include <waterline/app/ScreenLayout.h>
 #include <waterline/effect/AlbumTargetSize.h>
 #include <waterline/effect/FixOrientation.h>
 #include <waterline/effect/FrameChain.h>
 #include <waterline/effect/PictureFile.h>
+#include <waterline/foundation/FileIO.h>
 #include <waterline/foundation/MainThread.h>
 #include <waterline/foundation/SerialQueue.h>
 #include <waterline/ui/Button.h>
@@ -67,7 +69,7 @@ ErrorOr<PickedPhoto> readPickedPhoto(const std::filesystem::path& path)
 void ViewController::albumbtnclicked()
 {
     if (!m_photoLibrary.isAvailable()) {
-        showAlert(AlertTexts::noPhotoLibrary(), /*withDelegate=*/false);
+        showAlert(AlertTexts::noPhotoLibrary(), AlertDelegate::None);
         return;
     }
     // Stopped before the picker opens, and not restarted if the user cancels.

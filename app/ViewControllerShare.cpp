@@ -44,7 +44,7 @@ void ViewController::savebtnclicked()
 {
     auto composed = composedPicture();
     if (!composed) {
-        showAlert(AlertTexts::nothingToSave(), /*withDelegate=*/false);
+        showAlert(AlertTexts::nothingToSave(), AlertDelegate::None);
         return;
     }
     writeSavedPhoto(std::move(composed));
@@ -55,17 +55,17 @@ void ViewController::writeSavedPhoto(std::shared_ptr<Picture> composed)
     std::weak_ptr<bool> alive = m_alive;
     SavedPhotoAlbum album(m_photoLibrary.albumDirectory());
     m_background->async([this, alive, album, composed = std::move(composed)] {
-        SavedPhoto saved;
+        std::string failure; // empty: saved
         auto jpeg = PictureFile::encodeJPEG(composed->raster(), kSavedJPEGQuality);
-        if (jpeg)
-            saved = album.save(*jpeg);
-        else
-            saved.error = "The picture cannot be encoded: " + jpeg.error()->localizedDescription();
+        if (!jpeg)
+            failure = "The picture cannot be encoded: " + jpeg.error()->localizedDescription();
+        else if (auto saved = album.save(*jpeg); !saved)
+            failure = saved.error()->localizedDescription();
         performOnMainThread(
-            [this, alive, saved] {
+            [this, alive, failure] {
                 if (!alive.lock())
                     return;
-                showAlert(saved ? AlertTexts::saved() : AlertTexts::notSaved(saved.error), /*withDelegate=*/false);
+                showAlert(failure.empty() ? AlertTexts::saved() : AlertTexts::notSaved(failure), AlertDelegate::None);
             },
             /*wait=*/false);
     });
@@ -74,7 +74,7 @@ void ViewController::writeSavedPhoto(std::shared_ptr<Picture> composed)
 void ViewController::sharebtnclicked()
 {
     if (!m_waterPicture || m_waterPicture->size().height < 1) {
-        showAlert(AlertTexts::nothingToSave(), /*withDelegate=*/false);
+        showAlert(AlertTexts::nothingToSave(), AlertDelegate::None);
         return;
     }
     // Asking the desktop for a mail client runs a helper program: not on this thread.
@@ -101,14 +101,16 @@ void ViewController::sendMail(std::shared_ptr<Picture> composed)
 {
     m_background->async([composed = std::move(composed)] {
         auto jpeg = PictureFile::encodeJPEG(composed->raster(), MailLink::kJPEGQuality);
-        std::string error;
-        std::filesystem::path attachment;
-        if (jpeg)
-            attachment = DesktopMail::writeAttachment(*jpeg, error);
-        else
-            error = jpeg.error()->localizedDescription();
-        if (attachment.empty() || !ProcessLauncher::launch(DesktopMail::composeCommand(attachment), &error))
-            std::fprintf(stderr, "waterline: cannot hand the picture to the mail client: %s\n", error.c_str());
+        std::string failure;
+        if (!jpeg) {
+            failure = jpeg.error()->localizedDescription();
+        } else if (auto attachment = DesktopMail::writeAttachment(*jpeg); !attachment) {
+            failure = attachment.error()->localizedDescription();
+        } else if (auto launched = ProcessLauncher::launch(DesktopMail::composeCommand(*attachment)); !launched) {
+            failure = launched.error()->localizedDescription();
+        }
+        if (!failure.empty())
+            std::fprintf(stderr, "waterline: cannot hand the picture to the mail client: %s\n", failure.c_str());
     });
 }
 

@@ -16,18 +16,18 @@ int main(int argc, char** argv)
     std::vector<std::string> arguments(argv + 1, argv + argc);
     auto parsed = parseLaunchOptions(arguments, std::getenv("WATERLINE_CAMERAS"));
     if (!parsed) {
-        std::fprintf(stderr, "waterline: %s\n%s", parsed.error.c_str(), launchUsage("waterline").c_str());
+        std::fprintf(stderr, "waterline: %s\n%s", parsed.error()->localizedDescription().c_str(),
+                     launchUsage("waterline").c_str());
         return 2;
     }
-    if (parsed.options.help) {
+    if (parsed->help) {
         std::fputs(launchUsage("waterline").c_str(), stdout);
         return 0;
     }
     AppDelegate delegate;
-    std::string error;
-    if (!delegate.application(parsed.options, error)) {
-        std::fprintf(stderr, "waterline: %s\n", error.c_str());
-        return parsed.options.script ? 2 : 1;
+    if (auto launched = delegate.application(*parsed); !launched) {
+        std::fprintf(stderr, "waterline: %s\n", launched.error()->localizedDescription().c_str());
+        return parsed->script ? 2 : 1;
     }
     return delegate.run();
 }

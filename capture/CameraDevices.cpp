@@ -75,11 +75,12 @@ std::unique_ptr<CameraDevice> CameraDevices::open(int index) const
     const auto& description = devices[static_cast<std::size_t>(index)];
     if (description.syntheticIndex >= 0)
         return std::make_unique<SyntheticCamera>(description.syntheticIndex);
-    std::string error;
-    auto camera = V4L2Camera::open(description.node, &error);
-    if (!camera)
-        std::fprintf(stderr, "capture: %s\n", error.c_str());
-    return camera;
+    auto camera = V4L2Camera::open(description.node);
+    if (!camera) {
+        std::fprintf(stderr, "capture: %s\n", camera.error()->localizedDescription().c_str());
+        return nullptr;
+    }
+    return camera.releaseValue();
 }
 
 } // namespace waterline

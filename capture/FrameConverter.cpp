@@ -1,5 +1,7 @@
 #include <waterline/capture/FrameConverter.h>
 
+#include <waterline/capture/CaptureError.h>
+
 #include <libv4l-plugin.h>
 #include <libv4lconvert.h>
 #include <linux/videodev2.h>
@@ -95,23 +97,22 @@ FrameConverter::~FrameConverter()
     v4lconvert_destroy(m_converter);
 }
 
-std::optional<V4L2FrameFormat> FrameConverter::nativeFormatFor(Size wanted)
+ErrorOr<V4L2FrameFormat> FrameConverter::nativeFormatFor(Size wanted)
 {
     auto requested = toV4L2(packedFormat(wanted));
     v4l2_format native{};
-    if (v4lconvert_try_format(m_converter, &requested, &native) != 0) {
-        m_lastError = v4lconvert_get_error_message(m_converter);
-        return std::nullopt;
-    }
+    if (v4lconvert_try_format(m_converter, &requested, &native) != 0)
+        return captureError(CaptureErrorCode::NoConvertibleFormat,
+                            std::string("no format that converts to BGR: ")
+                                + v4lconvert_get_error_message(m_converter));
     return fromV4L2(native);
 }
 
-bool FrameConverter::convert(const V4L2FrameFormat& source, std::span<const std::uint8_t> bytes, PixelBuffer& frame)
+ErrorOr<void> FrameConverter::convert(const V4L2FrameFormat& source, std::span<const std::uint8_t> bytes,
+                                      PixelBuffer& frame)
 {
-    if (source.size.isEmpty() || frame.format() != PixelFormat::BGRA32Premultiplied) {
-        m_lastError = "unusable frame format";
-        return false;
-    }
+    if (source.size.isEmpty() || frame.format() != PixelFormat::BGRA32Premultiplied)
+        return captureError(CaptureErrorCode::FrameUndecodable, "unusable frame format");
     auto packed = packedFormat(source.size);
     m_packed.resize(packed.imageSize);
     auto sourceFormat = toV4L2(source);
@@ -121,17 +122,13 @@ bool FrameConverter::convert(const V4L2FrameFormat& source, std::span<const std:
     int written
         = v4lconvert_convert(m_converter, &sourceFormat, &packedV4L2, sourceBytes, static_cast<int>(bytes.size()),
                              m_packed.data(), static_cast<int>(m_packed.size()));
-    if (written < 0) {
-        m_lastError = v4lconvert_get_error_message(m_converter);
-        return false;
-    }
+    if (written < 0)
+        return captureError(CaptureErrorCode::FrameUndecodable, v4lconvert_get_error_message(m_converter));
     // Some decoders report a short frame by writing less; the rest would be stale.
-    if (static_cast<std::uint32_t>(written) < packed.imageSize) {
-        m_lastError = "short frame";
-        return false;
-    }
+    if (static_cast<std::uint32_t>(written) < packed.imageSize)
+        return captureError(CaptureErrorCode::FrameUndecodable, "short frame");
     expandToBGRA(source.size, frame);
-    return true;
+    return {};
 }
 
 void FrameConverter::expandToBGRA(Size decodedSize, PixelBuffer& frame) const

@@ -18,14 +18,14 @@ FramePool::FramePool(Size size, PixelFormat format)
 
 std::unique_ptr<PixelBuffer> FramePool::take()
 {
-    std::unique_ptr<std::uint8_t[]> bytes;
-    {
-        std::lock_guard lock(m_mutex);
-        if (!m_idle.empty()) {
-            bytes = std::move(m_idle.back());
-            m_idle.pop_back();
+    auto bytes = m_idle.with([](auto& idle) {
+        std::unique_ptr<std::uint8_t[]> reused;
+        if (!idle.empty()) {
+            reused = std::move(idle.back());
+            idle.pop_back();
         }
-    }
+        return reused;
+    });
     if (!bytes) {
         bytes.reset(new (std::nothrow) std::uint8_t[m_byteCount]);
         if (!bytes)
@@ -44,15 +44,15 @@ std::unique_ptr<PixelBuffer> FramePool::take()
 void FramePool::giveBack(std::uint8_t* bytes)
 {
     std::unique_ptr<std::uint8_t[]> owned(bytes);
-    std::lock_guard lock(m_mutex);
-    if (m_idle.size() < kMaxIdle)
-        m_idle.push_back(std::move(owned));
+    m_idle.with([&](auto& idle) {
+        if (idle.size() < kMaxIdle)
+            idle.push_back(std::move(owned));
+    });
 }
 
 std::size_t FramePool::idleCount() const
 {
-    std::lock_guard lock(m_mutex);
-    return m_idle.size();
+    return m_idle.with([](const auto& idle) { return idle.size(); });
 }
 
 } // namespace waterline

@@ -3,11 +3,11 @@
 // reusing them spares a 1.2 MB allocation (and its page faults) on every frame.
 #pragma once
 
+#include <waterline/foundation/Guarded.h>
 #include <waterline/foundation/PixelBuffer.h>
 
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <vector>
 
 namespace waterline {
@@ -32,8 +32,7 @@ private:
     Size m_size;
     PixelFormat m_format;
     std::size_t m_byteCount;
-    mutable std::mutex m_mutex;
-    std::vector<std::unique_ptr<std::uint8_t[]>> m_idle;
+    Guarded<std::vector<std::unique_ptr<std::uint8_t[]>>> m_idle;
 };
 
 } // namespace waterline

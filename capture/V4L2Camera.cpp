@@ -1,5 +1,7 @@
 #include <waterline/capture/V4L2Camera.h>
 
+#include <waterline/capture/CaptureError.h>
+
 #include <linux/videodev2.h>
 
 #include <cerrno>
@@ -28,9 +30,17 @@ int ioctlRetrying(int fd, unsigned long request, void* argument)
     return result;
 }
 
+// "what: the system's reason"; errnoText is safe on the producer thread.
 std::string describeErrno(const char* what)
 {
-    return std::string(what) + ": " + std::strerror(errno);
+    return std::string(what) + ": " + errnoText(errno);
+}
+
+ErrorPtr streamFailure(const char* what)
+{
+    int failure = errno;
+    return captureError(CaptureErrorCode::StreamFailed, std::string(what) + ": " + errnoText(failure),
+                        Error::fromErrno(failure));
 }
 
 // The card name when `fd` is a video capture node that can stream.
@@ -47,49 +57,46 @@ std::optional<std::string> captureCardName(int fd)
     return std::string(card, strnlen(card, sizeof capability.card));
 }
 
-int openNode(const std::filesystem::path& node)
+ErrorOr<FileDescriptor> openNode(const std::filesystem::path& node)
 {
-    return ::open(node.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
+    return FileDescriptor::open(node, O_RDWR | O_NONBLOCK);
 }
 
 } // namespace
 
 std::optional<std::string> V4L2Camera::probe(const std::filesystem::path& node)
 {
-    int fd = openNode(node);
-    if (fd < 0)
+    auto device = openNode(node);
+    if (!device)
         return std::nullopt;
-    auto name = captureCardName(fd);
-    ::close(fd);
-    return name;
+    return captureCardName(device->get());
 }
 
-std::unique_ptr<V4L2Camera> V4L2Camera::open(const std::filesystem::path& node, std::string* error)
+ErrorOr<std::unique_ptr<V4L2Camera>> V4L2Camera::open(const std::filesystem::path& node)
 {
-    auto fail = [&](std::string reason) -> std::unique_ptr<V4L2Camera> {
-        if (error)
-            *error = node.string() + ": " + reason;
-        return nullptr;
+    auto unavailable = [&](const std::string& reason, ErrorPtr cause = {}) {
+        return captureError(CaptureErrorCode::DeviceUnavailable, node.string() + ": " + reason, std::move(cause));
     };
-    int fd = openNode(node);
-    if (fd < 0)
-        return fail(describeErrno("open"));
-    auto name = captureCardName(fd);
-    if (!name) {
-        ::close(fd);
-        return fail("not a streaming video capture device");
+    auto device = openNode(node);
+    if (!device) {
+        int failure = device.error()->code();
+        return unavailable("open: " + errnoText(failure), device.releaseError());
     }
-    auto camera = std::unique_ptr<V4L2Camera>(new V4L2Camera(node, fd, *name));
-    camera->m_converter = FrameConverter::forDevice(fd);
-    if (!camera->m_converter)
-        return fail("the frame converter could not be set up");
+    auto name = captureCardName(device->get());
+    if (!name)
+        return unavailable("not a streaming video capture device");
+    auto converter = FrameConverter::forDevice(device->get());
+    if (!converter)
+        return unavailable("the frame converter could not be set up");
+    auto camera = std::unique_ptr<V4L2Camera>(new V4L2Camera(node, device.releaseValue(), *name));
+    camera->m_converter = std::move(converter);
     camera->readFlashControls();
     return camera;
 }
 
-V4L2Camera::V4L2Camera(std::filesystem::path node, int fd, std::string name)
+V4L2Camera::V4L2Camera(std::filesystem::path node, FileDescriptor device, std::string name)
     : m_node(std::move(node))
-    , m_fd(fd)
+    , m_device(std::move(device))
     , m_name(std::move(name))
 {
 }
@@ -97,15 +104,14 @@ V4L2Camera::V4L2Camera(std::filesystem::path node, int fd, std::string name)
 V4L2Camera::~V4L2Camera()
 {
     stopRunning();
-    m_converter.reset();
-    ::close(m_fd);
+    m_converter.reset(); // before the device it was made for closes
 }
 
 void V4L2Camera::readFlashControls()
 {
     v4l2_queryctrl control{};
     control.id = V4L2_CID_FLASH_LED_MODE;
-    if (ioctlRetrying(m_fd, VIDIOC_QUERYCTRL, &control) != 0 || (control.flags & V4L2_CTRL_FLAG_DISABLED))
+    if (ioctlRetrying(m_device.get(), VIDIOC_QUERYCTRL, &control) != 0 || (control.flags & V4L2_CTRL_FLAG_DISABLED))
         return;
     auto hasMenuEntry = [&](std::uint32_t index) {
         if (index < static_cast<std::uint32_t>(control.minimum) || index > static_cast<std::uint32_t>(control.maximum))
@@ -113,7 +119,7 @@ void V4L2Camera::readFlashControls()
         v4l2_querymenu entry{};
         entry.id = V4L2_CID_FLASH_LED_MODE;
         entry.index = index;
-        return ioctlRetrying(m_fd, VIDIOC_QUERYMENU, &entry) == 0;
+        return ioctlRetrying(m_device.get(), VIDIOC_QUERYMENU, &entry) == 0;
     };
     m_hasTorch = hasMenuEntry(V4L2_FLASH_LED_MODE_TORCH);
     m_hasFlash = hasMenuEntry(V4L2_FLASH_LED_MODE_FLASH);
@@ -124,7 +130,7 @@ void V4L2Camera::setLedMode(int mode)
     v4l2_control control{};
     control.id = V4L2_CID_FLASH_LED_MODE;
     control.value = mode;
-    if (ioctlRetrying(m_fd, VIDIOC_S_CTRL, &control) != 0)
+    if (ioctlRetrying(m_device.get(), VIDIOC_S_CTRL, &control) != 0)
         std::fprintf(stderr, "capture: %s: %s\n", m_node.c_str(), describeErrno("setting the LED mode").c_str());
 }
 
@@ -144,23 +150,17 @@ void V4L2Camera::setFlashMode(FlashMode mode)
     setLedMode(mode == FlashMode::On ? V4L2_FLASH_LED_MODE_FLASH : V4L2_FLASH_LED_MODE_NONE);
 }
 
-bool V4L2Camera::configureStream(std::string& error)
+ErrorOr<void> V4L2Camera::configureStream()
 {
-    auto native = m_converter->nativeFormatFor(kCameraFrameSize);
-    if (!native) {
-        error = "no format that converts to BGR: " + m_converter->lastError();
-        return false;
-    }
+    auto native = WL_TRY(m_converter->nativeFormatFor(kCameraFrameSize));
     v4l2_format format{};
     format.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
-    format.fmt.pix.width = static_cast<std::uint32_t>(native->size.width);
-    format.fmt.pix.height = static_cast<std::uint32_t>(native->size.height);
-    format.fmt.pix.pixelformat = native->pixelFormat;
+    format.fmt.pix.width = static_cast<std::uint32_t>(native.size.width);
+    format.fmt.pix.height = static_cast<std::uint32_t>(native.size.height);
+    format.fmt.pix.pixelformat = native.pixelFormat;
     format.fmt.pix.field = V4L2_FIELD_NONE;
-    if (ioctlRetrying(m_fd, VIDIOC_S_FMT, &format) != 0) {
-        error = describeErrno("VIDIOC_S_FMT");
-        return false;
-    }
+    if (ioctlRetrying(m_device.get(), VIDIOC_S_FMT, &format) != 0)
+        return streamFailure("VIDIOC_S_FMT");
     m_nativeFormat = {format.fmt.pix.pixelformat,
                       {static_cast<int>(format.fmt.pix.width), static_cast<int>(format.fmt.pix.height)},
                       format.fmt.pix.bytesperline,
@@ -170,50 +170,47 @@ bool V4L2Camera::configureStream(std::string& error)
     v4l2_streamparm rate{};
     rate.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
     rate.parm.capture.timeperframe = {1, kFramesPerSecondAsked};
-    ioctlRetrying(m_fd, VIDIOC_S_PARM, &rate);
+    ioctlRetrying(m_device.get(), VIDIOC_S_PARM, &rate);
 
     v4l2_requestbuffers request{};
     request.count = kBufferCount;
     request.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
     request.memory = V4L2_MEMORY_MMAP;
-    if (ioctlRetrying(m_fd, VIDIOC_REQBUFS, &request) != 0 || request.count == 0) {
-        error = describeErrno("VIDIOC_REQBUFS");
-        return false;
-    }
-    for (unsigned index = 0; index < request.count; ++index) {
+    if (ioctlRetrying(m_device.get(), VIDIOC_REQBUFS, &request) != 0 || request.count == 0)
+        return streamFailure("VIDIOC_REQBUFS");
+    WL_TRY(mapAndQueueBuffers(request.count));
+    int type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
+    if (ioctlRetrying(m_device.get(), VIDIOC_STREAMON, &type) != 0)
+        return streamFailure("VIDIOC_STREAMON");
+    m_streaming = true;
+    return {};
+}
+
+ErrorOr<void> V4L2Camera::mapAndQueueBuffers(unsigned count)
+{
+    for (unsigned index = 0; index < count; ++index) {
         v4l2_buffer buffer{};
         buffer.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
         buffer.memory = V4L2_MEMORY_MMAP;
         buffer.index = index;
-        if (ioctlRetrying(m_fd, VIDIOC_QUERYBUF, &buffer) != 0) {
-            error = describeErrno("VIDIOC_QUERYBUF");
-            return false;
-        }
-        void* start = ::mmap(nullptr, buffer.length, PROT_READ | PROT_WRITE, MAP_SHARED, m_fd, buffer.m.offset);
-        if (start == MAP_FAILED) {
-            error = describeErrno("mmap");
-            return false;
-        }
+        if (ioctlRetrying(m_device.get(), VIDIOC_QUERYBUF, &buffer) != 0)
+            return streamFailure("VIDIOC_QUERYBUF");
+        void* start
+            = ::mmap(nullptr, buffer.length, PROT_READ | PROT_WRITE, MAP_SHARED, m_device.get(), buffer.m.offset);
+        if (start == MAP_FAILED)
+            return streamFailure("mmap");
         m_buffers.push_back({start, buffer.length});
-        if (ioctlRetrying(m_fd, VIDIOC_QBUF, &buffer) != 0) {
-            error = describeErrno("VIDIOC_QBUF");
-            return false;
-        }
+        if (ioctlRetrying(m_device.get(), VIDIOC_QBUF, &buffer) != 0)
+            return streamFailure("VIDIOC_QBUF");
     }
-    int type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
-    if (ioctlRetrying(m_fd, VIDIOC_STREAMON, &type) != 0) {
-        error = describeErrno("VIDIOC_STREAMON");
-        return false;
-    }
-    m_streaming = true;
-    return true;
+    return {};
 }
 
 void V4L2Camera::releaseStream()
 {
     if (m_streaming) {
         int type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
-        ioctlRetrying(m_fd, VIDIOC_STREAMOFF, &type); // fails harmlessly on a vanished device
+        ioctlRetrying(m_device.get(), VIDIOC_STREAMOFF, &type); // fails harmlessly on a vanished device
         m_streaming = false;
     }
     for (auto& buffer : m_buffers)
@@ -223,26 +220,22 @@ void V4L2Camera::releaseStream()
         v4l2_requestbuffers none{};
         none.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
         none.memory = V4L2_MEMORY_MMAP;
-        ioctlRetrying(m_fd, VIDIOC_REQBUFS, &none);
+        ioctlRetrying(m_device.get(), VIDIOC_REQBUFS, &none);
     }
-    if (m_stopEvent >= 0) {
-        ::close(m_stopEvent);
-        m_stopEvent = -1;
-    }
+    (void)m_stopEvent.close(); // a failed close of an eventfd leaves nothing to undo
 }
 
 bool V4L2Camera::startRunning(FrameSink& sink)
 {
     stopRunning();
-    std::string error;
-    m_stopEvent = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-    if (m_stopEvent < 0)
-        error = describeErrno("eventfd");
-    if (error.empty() && configureStream(error)) {
+    m_stopEvent = FileDescriptor(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
+    auto configured = m_stopEvent ? configureStream() : ErrorOr<void>(streamFailure("eventfd"));
+    if (configured) {
         m_producer = std::thread([this, &sink] { produceFrames(sink); });
         return true;
     }
-    std::fprintf(stderr, "capture: %s: cannot start: %s\n", m_node.c_str(), error.c_str());
+    std::fprintf(stderr, "capture: %s: cannot start: %s\n", m_node.c_str(),
+                 configured.error()->localizedDescription().c_str());
     releaseStream();
     return false;
 }
@@ -251,7 +244,7 @@ void V4L2Camera::stopRunning()
 {
     if (m_producer.joinable()) {
         std::uint64_t one = 1;
-        if (::write(m_stopEvent, &one, sizeof one) != static_cast<ssize_t>(sizeof one))
+        if (::write(m_stopEvent.get(), &one, sizeof one) != static_cast<ssize_t>(sizeof one))
             std::fprintf(stderr, "capture: %s: %s\n", m_node.c_str(), describeErrno("waking the producer").c_str());
         m_producer.join();
     }
@@ -261,7 +254,7 @@ void V4L2Camera::stopRunning()
 void V4L2Camera::produceFrames(FrameSink& sink)
 {
     for (;;) {
-        pollfd waits[2] = {{m_fd, POLLIN, 0}, {m_stopEvent, POLLIN, 0}};
+        pollfd waits[2] = {{m_device.get(), POLLIN, 0}, {m_stopEvent.get(), POLLIN, 0}};
         if (::poll(waits, 2, -1) < 0) {
             if (errno == EINTR)
                 continue;
@@ -280,7 +273,7 @@ void V4L2Camera::produceFrames(FrameSink& sink)
         v4l2_buffer buffer{};
         buffer.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
         buffer.memory = V4L2_MEMORY_MMAP;
-        if (ioctlRetrying(m_fd, VIDIOC_DQBUF, &buffer) != 0) {
+        if (ioctlRetrying(m_device.get(), VIDIOC_DQBUF, &buffer) != 0) {
             if (errno == EAGAIN)
                 continue;
             sink.deviceEnded(describeErrno("VIDIOC_DQBUF"));
@@ -293,10 +286,10 @@ void V4L2Camera::produceFrames(FrameSink& sink)
                                                 std::min<std::size_t>(used, mapped.length));
             sink.offerFrame([&](PixelBuffer& frame) {
                 // A corrupt compressed frame is dropped; the next one usually decodes.
-                return m_converter->convert(m_nativeFormat, bytes, frame);
+                return !m_converter->convert(m_nativeFormat, bytes, frame).isError();
             });
         }
-        if (ioctlRetrying(m_fd, VIDIOC_QBUF, &buffer) != 0) {
+        if (ioctlRetrying(m_device.get(), VIDIOC_QBUF, &buffer) != 0) {
             sink.deviceEnded(describeErrno("VIDIOC_QBUF"));
             return;
         }

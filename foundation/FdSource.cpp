@@ -24,11 +24,7 @@ std::shared_ptr<FdSource> FdSource::create(int fd, Interest interest)
 void FdSource::setInterest(Interest interest)
 {
     m_interest.store(interest);
-    std::vector<std::weak_ptr<detail::RunLoopCore>> loops;
-    {
-        std::lock_guard guard(m_loopsLock);
-        loops = m_loops;
-    }
+    auto loops = m_loops.with([](const auto& list) { return list; });
     for (auto& weak : loops) {
         if (auto loop = weak.lock())
             loop->updateInterest(*this);

@@ -74,24 +74,16 @@ struct RunLoopCore::Pass {
 
 RunLoopCore::RunLoopCore(pid_t ownerThread)
     : m_ownerThread(ownerThread)
+    , m_wakeEvent(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK))
 {
-    m_wakeFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-    if (m_wakeFd < 0)
+    if (!m_wakeEvent)
         throwErrno("eventfd");
-    m_timerFd = ::timerfd_create(CLOCK_MONOTONIC, TFD_CLOEXEC | TFD_NONBLOCK);
-    if (m_timerFd < 0) {
-        ::close(m_wakeFd);
+    m_timer = FileDescriptor(::timerfd_create(CLOCK_MONOTONIC, TFD_CLOEXEC | TFD_NONBLOCK));
+    if (!m_timer)
         throwErrno("timerfd_create");
-    }
 }
 
-RunLoopCore::~RunLoopCore()
-{
-    for (auto& [name, mode] : m_modes)
-        ::close(mode.epollFd);
-    ::close(m_timerFd);
-    ::close(m_wakeFd);
-}
+RunLoopCore::~RunLoopCore() = default;
 
 bool RunLoopCore::isOwnerThread() const
 {
@@ -103,7 +95,7 @@ void RunLoopCore::wakeUp()
 {
     std::uint64_t one = 1;
     // A full counter (EAGAIN) still means the loop is awake; nothing else can fail.
-    [[maybe_unused]] auto written = ::write(m_wakeFd, &one, sizeof one);
+    [[maybe_unused]] auto written = ::write(m_wakeEvent.get(), &one, sizeof one);
 }
 
 void RunLoopCore::wakeUnlessOwner()
@@ -118,21 +110,17 @@ RunLoopCore::Mode& RunLoopCore::modeLocked(const std::string& name)
     auto it = m_modes.find(name);
     if (it != m_modes.end())
         return it->second;
-    int epollFd = ::epoll_create1(EPOLL_CLOEXEC);
-    if (epollFd < 0)
+    FileDescriptor epoll(::epoll_create1(EPOLL_CLOEXEC));
+    if (!epoll)
         throwErrno("epoll_create1");
-    for (auto [fd, id] : {std::pair{m_wakeFd, kWakeId}, std::pair{m_timerFd, kTimerId}}) {
+    for (auto [fd, id] : {std::pair{m_wakeEvent.get(), kWakeId}, std::pair{m_timer.get(), kTimerId}}) {
         epoll_event event{};
         event.events = EPOLLIN;
         event.data.u64 = id;
-        if (::epoll_ctl(epollFd, EPOLL_CTL_ADD, fd, &event) < 0) {
-            int saved = errno;
-            ::close(epollFd);
-            errno = saved;
+        if (::epoll_ctl(epoll.get(), EPOLL_CTL_ADD, fd, &event) < 0)
             throwErrno("epoll_ctl");
-        }
     }
-    return m_modes.emplace(name, Mode{epollFd, {}}).first->second;
+    return m_modes.emplace(name, Mode{std::move(epoll), {}}).first->second;
 }
 
 bool RunLoopCore::hasTaskLocked(const std::string& mode) const
@@ -310,7 +298,7 @@ void RunLoopCore::armTimerFd(std::optional<Clock::time_point> when)
         setting.it_value.tv_sec = sinceEpoch.count() / 1'000'000'000;
         setting.it_value.tv_nsec = sinceEpoch.count() % 1'000'000'000;
     }
-    if (::timerfd_settime(m_timerFd, TFD_TIMER_ABSTIME, &setting, nullptr) < 0)
+    if (::timerfd_settime(m_timer.get(), TFD_TIMER_ABSTIME, &setting, nullptr) < 0)
         throwErrno("timerfd_settime");
 }
 
@@ -319,7 +307,7 @@ std::optional<RunLoopResult> RunLoopCore::waitAndHandleFds(Mode& state, Pass& pa
     epoll_event events[16];
     int count;
     do {
-        count = ::epoll_wait(state.epollFd, events, std::size(events), mayBlock ? -1 : 0);
+        count = ::epoll_wait(state.epoll.get(), events, std::size(events), mayBlock ? -1 : 0);
     } while (count < 0 && errno == EINTR);
     if (count < 0)
         throwErrno("epoll_wait");
@@ -327,11 +315,11 @@ std::optional<RunLoopResult> RunLoopCore::waitAndHandleFds(Mode& state, Pass& pa
     for (int i = 0; i < count; ++i) {
         const std::uint64_t id = events[i].data.u64;
         if (id == kWakeId) {
-            drain(m_wakeFd);
+            drain(m_wakeEvent.get());
             continue;
         }
         if (id == kTimerId) {
-            drain(m_timerFd);
+            drain(m_timer.get());
             continue;
         }
         std::shared_ptr<FdSource> source;
@@ -377,19 +365,19 @@ void RunLoopCore::addSource(const std::shared_ptr<RunLoopCore>& self, const std:
         epoll_event event{};
         event.events = epollEventsFor(source->interest());
         event.data.u64 = source->m_id;
-        if (::epoll_ctl(state.epollFd, EPOLL_CTL_ADD, source->fd(), &event) < 0) {
+        if (::epoll_ctl(state.epoll.get(), EPOLL_CTL_ADD, source->fd(), &event) < 0) {
             if (errno == EEXIST)
                 throw std::invalid_argument("RunLoop::addSource: the fd already has a source in this mode");
             throwErrno("epoll_ctl");
         }
         state.sources.emplace(source->m_id, source);
 
-        std::lock_guard sourceGuard(source->m_loopsLock);
-        auto& loops = source->m_loops;
-        bool known = std::any_of(loops.begin(), loops.end(),
-                                 [&](const std::weak_ptr<RunLoopCore>& loop) { return loop.lock() == self; });
-        if (!known)
-            loops.push_back(self);
+        source->m_loops.with([&](auto& loops) {
+            bool known = std::any_of(loops.begin(), loops.end(),
+                                     [&](const std::weak_ptr<RunLoopCore>& loop) { return loop.lock() == self; });
+            if (!known)
+                loops.push_back(self);
+        });
     }
     wakeUnlessOwner();
 }
@@ -401,16 +389,17 @@ void RunLoopCore::removeSource(FdSource& source, std::optional<RunLoopMode> only
     for (auto& [name, state] : m_modes) {
         if (!only || name == only->name) {
             if (state.sources.erase(source.m_id))
-                ::epoll_ctl(state.epollFd, EPOLL_CTL_DEL, source.fd(), nullptr); // fails harmlessly if closed
+                ::epoll_ctl(state.epoll.get(), EPOLL_CTL_DEL, source.fd(), nullptr); // fails harmlessly if closed
         } else if (state.sources.contains(source.m_id)) {
             stillHere = true;
         }
     }
     if (!stillHere) {
-        std::lock_guard sourceGuard(source.m_loopsLock);
-        std::erase_if(source.m_loops, [&](const std::weak_ptr<RunLoopCore>& loop) {
-            auto locked = loop.lock();
-            return !locked || locked.get() == this;
+        source.m_loops.with([&](auto& loops) {
+            std::erase_if(loops, [&](const std::weak_ptr<RunLoopCore>& loop) {
+                auto locked = loop.lock();
+                return !locked || locked.get() == this;
+            });
         });
     }
     // A run waiting on the removed fd only needs to notice on its next pass.
@@ -432,7 +421,7 @@ void RunLoopCore::updateInterest(const FdSource& source)
         epoll_event event{};
         event.events = epollEventsFor(source.interest());
         event.data.u64 = source.m_id;
-        ::epoll_ctl(state.epollFd, EPOLL_CTL_MOD, source.fd(), &event);
+        ::epoll_ctl(state.epoll.get(), EPOLL_CTL_MOD, source.fd(), &event);
     }
     wakeUnlessOwner();
 }

@@ -5,6 +5,7 @@
 // what keeps the sources of other modes quiet.
 #pragma once
 
+#include <waterline/foundation/FileDescriptor.h>
 #include <waterline/foundation/RunLoop.h>
 
 #include <sys/types.h>
@@ -56,7 +57,7 @@ public:
 
 private:
     struct Mode {
-        int epollFd = -1;
+        FileDescriptor epoll;
         std::map<std::uint64_t, std::shared_ptr<FdSource>> sources; // by source id
     };
     struct Task {
@@ -82,9 +83,9 @@ private:
     void wakeUnlessOwner();
 
     const pid_t m_ownerThread;
-    int m_wakeFd = -1;
-    int m_timerFd = -1;
-    std::optional<Clock::time_point> m_armedFor; // what m_timerFd is set to; owner thread only
+    FileDescriptor m_wakeEvent;                  // an eventfd: written to end a wait early
+    FileDescriptor m_timer;                      // a timerfd armed for the next timer's fire date
+    std::optional<Clock::time_point> m_armedFor; // what m_timer is set to; owner thread only
     std::atomic<bool> m_stopRequested{false};
 
     mutable std::mutex m_lock; // guards everything below

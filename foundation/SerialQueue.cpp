@@ -2,6 +2,7 @@
 #include <waterline/foundation/SerialQueue.h>
 
 #include <waterline/foundation/FdSource.h>
+#include <waterline/foundation/FileDescriptor.h>
 #include <waterline/foundation/MainThread.h>
 #include <waterline/foundation/RunLoop.h>
 
@@ -23,15 +24,17 @@ struct SerialQueue::State {
     std::condition_variable changed;
     std::deque<std::function<void()>> tasks;
     bool stopping = false;
-    int exitSignalFd = -1; // written by the worker as it ends, when someone listens
+    // An eventfd written by the worker as it ends, when someone listens. The state
+    // owns it, so it is closed only once the worker, too, has let go of the state.
+    FileDescriptor exitSignal;
 
     void drain();
-    void beginStopping(int signalFd = -1)
+    void beginStopping(FileDescriptor signal = {})
     {
         {
             std::lock_guard guard(lock);
             stopping = true;
-            exitSignalFd = signalFd;
+            exitSignal = std::move(signal);
         }
         changed.notify_all();
     }
@@ -49,9 +52,9 @@ void SerialQueue::State::drain()
             std::unique_lock guard(lock);
             changed.wait(guard, [&] { return stopping || !tasks.empty(); });
             if (tasks.empty()) {
-                if (exitSignalFd >= 0) {
+                if (exitSignal) {
                     std::uint64_t one = 1;
-                    [[maybe_unused]] auto written = ::write(exitSignalFd, &one, sizeof one);
+                    [[maybe_unused]] auto written = ::write(exitSignal.get(), &one, sizeof one);
                 }
                 return;
             }
@@ -81,22 +84,20 @@ SerialQueue::~SerialQueue()
         m_thread.detach();
         return;
     }
-    int exitSignalFd = -1;
     if (isMainThread())
-        exitSignalFd = waitForWorkerWhileServingMainLoop();
+        waitForWorkerWhileServingMainLoop();
     else
         m_state->beginStopping();
     m_thread.join();
-    if (exitSignalFd >= 0)
-        ::close(exitSignalFd); // only now: the worker's last act was writing to it
 }
 
-int SerialQueue::waitForWorkerWhileServingMainLoop()
+void SerialQueue::waitForWorkerWhileServingMainLoop()
 {
-    int signalFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-    m_state->beginStopping(signalFd);
+    FileDescriptor signal(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
+    int signalFd = signal.get();
+    m_state->beginStopping(std::move(signal));
     if (signalFd < 0)
-        return -1; // no eventfd to wait on: plain join
+        return; // no eventfd to wait on: plain join
 
     bool workerEnded = false;
     auto ended = FdSource::create(signalFd, FdSource::Read);
@@ -111,7 +112,6 @@ int SerialQueue::waitForWorkerWhileServingMainLoop()
     mainLoop.removeSource(ended);
     if (stopWasRequested)
         mainLoop.stop(); // it was meant for the run this destructor is nested in
-    return signalFd;
 }
 
 void SerialQueue::async(std::function<void()> task)

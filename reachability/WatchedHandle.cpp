@@ -4,18 +4,14 @@ namespace waterline {
 
 bool WatchedHandle::setCallback(ChangeCallback callback)
 {
-    std::lock_guard lock(m_callbackLock);
-    m_callback = std::move(callback);
+    m_callback.with([&](ChangeCallback& stored) { stored = std::move(callback); });
     return true;
 }
 
 void WatchedHandle::deliver(ReachabilityFlags flags)
 {
-    ChangeCallback callback;
-    {
-        std::lock_guard lock(m_callbackLock);
-        callback = m_callback;
-    }
+    // A copy, so the callback runs without the lock.
+    ChangeCallback callback = m_callback.with([](const ChangeCallback& stored) { return stored; });
     if (callback)
         callback(*this, flags);
 }

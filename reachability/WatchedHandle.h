@@ -4,8 +4,8 @@
 #pragma once
 
 #include <memory>
-#include <mutex>
 
+#include <waterline/foundation/Guarded.h>
 #include <waterline/reachability/ReachabilityHandle.h>
 
 namespace waterline {
@@ -19,8 +19,7 @@ public:
     void deliver(ReachabilityFlags flags);
 
 private:
-    std::mutex m_callbackLock;
-    ChangeCallback m_callback;
+    Guarded<ChangeCallback> m_callback;
 };
 
 } // namespace waterline

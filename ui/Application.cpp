@@ -2,7 +2,7 @@
 // one slice of the main run loop (default mode) that ends after the first source it
 // handles or after the back end's maximum wait. Timers and tasks posted from other
 // threads wake the slice at once (epoll); SDL input, which has no fd, is looked at
-// after at most 4 ms. A slice on an empty run loop returns at once, so then the back
+// after at most kInputPollInterval. A slice on an empty run loop returns at once, so then the back
 // end's own wait keeps the turn from spinning.
 #include <waterline/ui/Application.h>
 
@@ -24,17 +24,11 @@ Application*& sharedApplication()
 
 } // namespace
 
-std::unique_ptr<Application> Application::create(const ApplicationOptions& options, ErrorPtr* error)
+ErrorOr<std::unique_ptr<Application>> Application::create(const ApplicationOptions& options)
 {
-    if (ErrorPtr missing = Font::checkAvailable()) {
-        if (error)
-            *error = missing;
-        return nullptr;
-    }
+    WL_TRY(Font::checkAvailable());
     std::unique_ptr<WindowBackend> backend
-        = options.offscreen ? makeOffscreenBackend() : makeSdlBackend(options.title, error);
-    if (!backend)
-        return nullptr;
+        = options.offscreen ? makeOffscreenBackend() : WL_TRY(makeSdlBackend(options.title));
     return std::unique_ptr<Application>(new Application(std::move(backend)));
 }
 
@@ -99,7 +93,7 @@ int Application::run()
         double wait = m_pending.empty() ? m_backend->maximumWait() : 0;
         RunLoopResult result = loop.runMode(kDefaultRunLoopMode, wait, /*returnAfterSourceHandled=*/true);
         if (result == RunLoopResult::Finished && m_pending.empty())
-            m_backend->idleWait(0.004);
+            m_backend->idleWait(kInputPollInterval);
     }
     m_running = false;
     m_quitRequested = false;

@@ -56,7 +56,7 @@ void Automation::scroll(PointF p, double dx, double dy, std::function<void()> do
     m_app.postEvent(InputEvent::wheel(p, dx, dy), std::move(done));
 }
 
-ErrorPtr Automation::screenshot(const std::string& path)
+ErrorOr<void> Automation::screenshot(const std::string& path)
 {
     return m_app.window().writeScreenshot(path);
 }

@@ -22,13 +22,13 @@ bool initialiseTTF()
 
 } // namespace
 
-ErrorPtr Font::checkAvailable()
+ErrorOr<void> Font::checkAvailable()
 {
     for (const char* path : {kRegularPath, kBoldPath})
         if (access(path, R_OK) != 0)
             return Error::create(kUIErrorDomain, static_cast<int>(UIErrorCode::FontMissing),
                                  std::string("font not found: ") + path + " (install the package fonts-dejavu-core)");
-    return nullptr;
+    return {};
 }
 
 std::shared_ptr<Font> Font::get(int pixelSize, bool bold)

@@ -3,7 +3,7 @@
 // draw repeatedly. The font files are looked up at their Debian paths only.
 #pragma once
 
-#include <waterline/foundation/Error.h>
+#include <waterline/foundation/ErrorOr.h>
 #include <waterline/foundation/PixelBuffer.h>
 #include <waterline/ui/Color.h>
 
@@ -22,7 +22,7 @@ public:
     static constexpr const char* kBoldPath = "/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf";
 
     // None when both font files can be read, else an error naming the missing file.
-    static ErrorPtr checkAvailable();
+    static ErrorOr<void> checkAvailable();
 
     // A shared font of this pixel size; empty when the file cannot be opened.
     static std::shared_ptr<Font> get(int pixelSize, bool bold = false);

@@ -29,7 +29,7 @@ public:
         SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS);
     }
 
-    ErrorPtr open(const std::string& title)
+    ErrorOr<void> open(const std::string& title)
     {
         if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0)
             return failure("no display available");
@@ -56,7 +56,7 @@ public:
                                       static_cast<int>(screen.width), static_cast<int>(screen.height));
         if (!m_texture)
             return failure("could not create the screen texture");
-        return nullptr;
+        return {};
     }
 
     void pollEvents(std::vector<InputEvent>& out) override
@@ -132,8 +132,8 @@ public:
 
     bool needsRepaint() const override { return m_needsRepaint; }
 
-    // SDL's input is not an fd the run loop can wait on: look at it every 4 ms.
-    double maximumWait() const override { return 0.004; }
+    // SDL's input is not an fd the run loop can wait on: look at it regularly.
+    double maximumWait() const override { return kInputPollInterval; }
 
     void idleWait(double seconds) override
     {
@@ -165,15 +165,11 @@ private:
 
 } // namespace
 
-std::unique_ptr<WindowBackend> makeSdlBackend(const std::string& title, ErrorPtr* error)
+ErrorOr<std::unique_ptr<WindowBackend>> makeSdlBackend(const std::string& title)
 {
     auto backend = std::make_unique<SdlWindowBackend>();
-    if (ErrorPtr failed = backend->open(title)) {
-        if (error)
-            *error = failed;
-        return nullptr;
-    }
-    return backend;
+    WL_TRY(backend->open(title));
+    return std::unique_ptr<WindowBackend>(std::move(backend));
 }
 
 } // namespace waterline

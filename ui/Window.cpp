@@ -360,7 +360,7 @@ std::vector<PixelRect> Window::render()
     return redrawn;
 }
 
-ErrorPtr Window::writeScreenshot(const std::string& path)
+ErrorOr<void> Window::writeScreenshot(const std::string& path)
 {
     render();
     return writePng(m_canvas.pixels(), path).releaseError();

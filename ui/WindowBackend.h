@@ -3,7 +3,7 @@
 // and shows the canvas; everything else is shared.
 #pragma once
 
-#include <waterline/foundation/Error.h>
+#include <waterline/foundation/ErrorOr.h>
 #include <waterline/ui/Canvas.h>
 #include <waterline/ui/InputEvent.h>
 
@@ -12,6 +12,9 @@
 #include <vector>
 
 namespace waterline {
+
+// How long, in seconds, input that has no fd to wait on (SDL's) may go unread.
+inline constexpr double kInputPollInterval = 0.004;
 
 class WindowBackend {
 public:
@@ -30,7 +33,7 @@ public:
 };
 
 std::unique_ptr<WindowBackend> makeOffscreenBackend();
-// Empty, with the reason in `error`, when no window can be opened.
-std::unique_ptr<WindowBackend> makeSdlBackend(const std::string& title, ErrorPtr* error);
+// An error when no window can be opened.
+ErrorOr<std::unique_ptr<WindowBackend>> makeSdlBackend(const std::string& title);
 
 } // namespace waterline

@@ -1,3 +1,4 @@
+#include <waterline/app/AppError.h>
 #include <waterline/app/LaunchOptions.h>
 
 #include <gtest/gtest.h>
@@ -8,24 +9,24 @@ TEST(LaunchOptions, ReadsEveryFlag)
 {
     auto parsed = parseLaunchOptions(
         {"--offscreen", "--photos", "/p", "--config-dir", "/c", "--script", "s.txt", "--cameras", "2"});
-    ASSERT_TRUE(parsed) << parsed.error;
-    EXPECT_TRUE(parsed.options.offscreen);
-    EXPECT_EQ(parsed.options.photos, std::filesystem::path("/p"));
-    EXPECT_EQ(parsed.options.configDirectory, std::filesystem::path("/c"));
-    EXPECT_EQ(parsed.options.script, std::filesystem::path("s.txt"));
-    EXPECT_EQ(parsed.options.cameras, 2);
+    ASSERT_TRUE(parsed) << parsed.error()->localizedDescription();
+    EXPECT_TRUE(parsed->offscreen);
+    EXPECT_EQ(parsed->photos, std::filesystem::path("/p"));
+    EXPECT_EQ(parsed->configDirectory, std::filesystem::path("/c"));
+    EXPECT_EQ(parsed->script, std::filesystem::path("s.txt"));
+    EXPECT_EQ(parsed->cameras, 2);
 
     auto none = parseLaunchOptions({});
     ASSERT_TRUE(none);
-    EXPECT_FALSE(none.options.offscreen);
-    EXPECT_FALSE(none.options.cameras);
+    EXPECT_FALSE(none->offscreen);
+    EXPECT_FALSE(none->cameras);
 }
 
 TEST(LaunchOptions, CameraCountComesFromTheFlagBeforeTheVariable)
 {
-    EXPECT_EQ(parseLaunchOptions({}, "1").options.cameras, 1);
-    EXPECT_EQ(parseLaunchOptions({"--cameras", "0"}, "2").options.cameras, 0);
-    EXPECT_EQ(parseLaunchOptions({}, "").options.cameras, std::nullopt);
+    EXPECT_EQ(parseLaunchOptions({}, "1")->cameras, 1);
+    EXPECT_EQ(parseLaunchOptions({"--cameras", "0"}, "2")->cameras, 0);
+    EXPECT_EQ(parseLaunchOptions({}, "")->cameras, std::nullopt);
 }
 
 TEST(LaunchOptions, BadCommandLinesSayWhy)
@@ -46,6 +47,8 @@ TEST(LaunchOptions, BadCommandLinesSayWhy)
     for (const auto& c : cases) {
         auto parsed = parseLaunchOptions(c.arguments, c.variable);
         EXPECT_FALSE(parsed);
-        EXPECT_EQ(parsed.error, c.error);
+        ASSERT_TRUE(parsed.error());
+        EXPECT_EQ(parsed.error()->localizedDescription(), c.error);
+        EXPECT_EQ(parsed.error()->code(), static_cast<int>(AppErrorCode::BadCommandLine));
     }
 }

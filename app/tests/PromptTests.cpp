@@ -2,6 +2,9 @@
 
 #include <waterline/app/StoreLinks.h>
 
+#include <algorithm>
+#include <fstream>
+
 using namespace waterline;
 using apptest::Screen;
 
@@ -83,4 +86,30 @@ TEST(Prompts, ADeclinedPromptComesBackAndAnAcceptedOneDoesNot)
     Screen third(1, config.path());
     EXPECT_FALSE(third->hasPendingRatePrompt());
     EXPECT_FALSE(third->hasPendingMorePrompt());
+}
+
+TEST(Prompts, AnAnswerThatCannotBeStoredIsReportedOncePerRun)
+{
+    apptest::ScratchDirectory scratch;
+    std::ofstream(scratch / "config") << "a file where the settings folder should be";
+    Screen screen(1, scratch / "config");
+    testing::internal::CaptureStderr();
+    for (int round = 0; round < 2; ++round) {
+        screen->showratedialog();
+        screen.frontAlert()->dismissWithButtonIndex(1);
+        screen->showmoredlg();
+        screen.frontAlert()->dismissWithButtonIndex(1);
+    }
+    std::string log = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 1) << log;
+    EXPECT_EQ(log.rfind("waterline: the answer to the prompt will not be remembered: "
+                        "Could not write the settings file '"
+                            + (scratch / "config" / "defaults.json").string() + "': ",
+                        0),
+              0u)
+        << log;
+    // The answers hold for this run even though they were not written.
+    EXPECT_TRUE(screen.defaults->boolForKey("rated"));
+    EXPECT_TRUE(screen.defaults->boolForKey("more"));
+    EXPECT_EQ(screen.openedURLs.size(), 4u);
 }

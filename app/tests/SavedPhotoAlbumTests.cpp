@@ -36,15 +36,15 @@ TEST(SavedPhotoAlbum, NeverOverwritesAndNumbersTheNextName)
     auto a = album.save(first, when);
     auto b = album.save(second, when);
     auto c = album.save(third, when);
-    ASSERT_TRUE(a) << a.error;
-    ASSERT_TRUE(b) << b.error;
-    ASSERT_TRUE(c) << c.error;
-    EXPECT_EQ(a.path.filename(), base + ".jpg");
-    EXPECT_EQ(b.path.filename(), base + " 2.jpg");
-    EXPECT_EQ(c.path.filename(), base + " 3.jpg");
-    EXPECT_EQ(contents(a.path), first);
-    EXPECT_EQ(contents(b.path), second);
-    EXPECT_EQ(contents(c.path), third);
+    ASSERT_TRUE(a) << a.error()->localizedDescription();
+    ASSERT_TRUE(b) << b.error()->localizedDescription();
+    ASSERT_TRUE(c) << c.error()->localizedDescription();
+    EXPECT_EQ(a->filename(), base + ".jpg");
+    EXPECT_EQ(b->filename(), base + " 2.jpg");
+    EXPECT_EQ(c->filename(), base + " 3.jpg");
+    EXPECT_EQ(contents(*a), first);
+    EXPECT_EQ(contents(*b), second);
+    EXPECT_EQ(contents(*c), third);
 }
 
 TEST(SavedPhotoAlbum, AFailedSaveSaysWhyAndLeavesNothing)
@@ -56,8 +56,9 @@ TEST(SavedPhotoAlbum, AFailedSaveSaysWhyAndLeavesNothing)
     std::filesystem::permissions(scratch / "locked",
                                  std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
     auto saved = SavedPhotoAlbum(scratch / "locked").save(std::vector<std::uint8_t>{1});
-    EXPECT_FALSE(saved);
-    EXPECT_NE(saved.error.find("Permission denied"), std::string::npos) << saved.error;
+    ASSERT_FALSE(saved);
+    std::string reason = saved.error()->localizedDescription();
+    EXPECT_NE(reason.find("Permission denied"), std::string::npos) << reason;
 }
 
 TEST(SavedPhotoAlbum, AFileInTheWayOfTheFolderIsReported)
@@ -65,9 +66,9 @@ TEST(SavedPhotoAlbum, AFileInTheWayOfTheFolderIsReported)
     apptest::ScratchDirectory scratch;
     std::ofstream(scratch / "Waterline") << "not a folder";
     auto saved = SavedPhotoAlbum(scratch / "Waterline").save(std::vector<std::uint8_t>{1});
-    EXPECT_FALSE(saved);
-    EXPECT_TRUE(saved.path.empty());
-    EXPECT_EQ(saved.error.rfind("Cannot create the album folder", 0), 0u) << saved.error;
+    ASSERT_FALSE(saved);
+    std::string reason = saved.error()->localizedDescription();
+    EXPECT_EQ(reason.rfind("Cannot create the album folder", 0), 0u) << reason;
 }
 
 TEST(SavedPhotoAlbum, ASymlinkInTheWayIsNeverFollowed)
@@ -76,8 +77,8 @@ TEST(SavedPhotoAlbum, ASymlinkInTheWayIsNeverFollowed)
     const std::time_t when = 1'700'000'000;
     std::filesystem::create_symlink("/dev/full", scratch / (SavedPhotoAlbum::baseName(when) + ".jpg"));
     auto saved = SavedPhotoAlbum(scratch.path()).save(std::vector<std::uint8_t>{1}, when);
-    ASSERT_TRUE(saved) << saved.error;
-    EXPECT_EQ(saved.path.filename(), SavedPhotoAlbum::baseName(when) + " 2.jpg");
+    ASSERT_TRUE(saved) << saved.error()->localizedDescription();
+    EXPECT_EQ(saved->filename(), SavedPhotoAlbum::baseName(when) + " 2.jpg");
 }
 
 TEST(SavedPhotoAlbum, AWriteThatFailsIsReportedAndLeavesNoPartialFile)
@@ -90,11 +91,15 @@ TEST(SavedPhotoAlbum, AWriteThatFailsIsReportedAndLeavesNoPartialFile)
     rlimit small = saved;
     small.rlim_cur = 16;
     ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-    auto result = SavedPhotoAlbum(scratch.path()).save(std::vector<std::uint8_t>(4096, 7));
+    const std::time_t when = 1'700'000'000;
+    auto result = SavedPhotoAlbum(scratch.path()).save(std::vector<std::uint8_t>(4096, 7), when);
     setrlimit(RLIMIT_FSIZE, &saved);
     signal(SIGXFSZ, previousHandler);
 
-    EXPECT_FALSE(result);
-    EXPECT_NE(result.error.find("File too large"), std::string::npos) << result.error;
+    ASSERT_FALSE(result);
+    std::string reason = result.error()->localizedDescription();
+    EXPECT_EQ(reason,
+              "Cannot write " + (scratch.path() / (SavedPhotoAlbum::baseName(when) + ".jpg")).string()
+                  + ": File too large.");
     EXPECT_TRUE(std::filesystem::is_empty(scratch.path()));
 }

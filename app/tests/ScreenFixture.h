@@ -9,7 +9,7 @@
 #include <waterline/app/ViewController.h>
 #include <waterline/effect/PictureFile.h>
 #include <waterline/foundation/RunLoop.h>
-#include <waterline/foundation/UserDefaults.h>
+#include <waterline/settings/UserDefaults.h>
 #include <waterline/ui/AlertView.h>
 #include <waterline/ui/Application.h>
 
@@ -70,9 +70,9 @@ class Screen {
 public:
     explicit Screen(int cameras = 1, std::filesystem::path configDirectory = {}, std::filesystem::path photos = {})
     {
-        ErrorPtr error;
-        app = Application::create({.offscreen = true}, &error);
-        EXPECT_TRUE(app) << (error ? error->debugDescription() : "");
+        auto created = Application::create({.offscreen = true});
+        EXPECT_TRUE(created) << (created ? "" : created.error()->debugDescription());
+        app = created ? created.releaseValue() : nullptr;
         defaults = std::make_unique<UserDefaults>(configDirectory.empty() ? scratch / "config" : configDirectory);
         if (photos.empty()) {
             photos = scratch / "Pictures";

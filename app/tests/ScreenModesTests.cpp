@@ -7,6 +7,9 @@
 #include <waterline/ui/Popover.h>
 #include <waterline/ui/Slider.h>
 
+#include <limits>
+#include <stdexcept>
+
 using namespace waterline;
 using apptest::Screen;
 
@@ -113,6 +116,15 @@ TEST(ScreenModes, SlidersHaveTheirRangesValuesAndTurns)
     EXPECT_EQ(screen->effect().K2, 3.0f);
     EXPECT_EQ(screen->effect().K3, 0.04f);
     EXPECT_EQ(screen->effect().K4, 0.1f);
+}
+
+TEST(ScreenModes, OnlySlidersOneToFourExist)
+{
+    Screen screen(1);
+    for (int k : {0, 5, -1, std::numeric_limits<int>::min()})
+        EXPECT_THROW(screen->slider(k), std::out_of_range) << k;
+    ViewController unloaded(screen.window(), {});
+    EXPECT_THROW(unloaded.slider(1), std::out_of_range) << "no sliders before viewDidLoad";
 }
 
 TEST(ScreenModes, CameraCheckByNumberOfCameras)

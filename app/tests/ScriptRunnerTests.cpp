@@ -25,7 +25,7 @@ void runApplication(Screen& screen)
 TEST(ScriptRunner, DragsMoveASliderAsAFingerWouldAndQuitEndsTheRun)
 {
     Screen screen(1);
-    screen.defaults->setBool("more", true);
+    ASSERT_TRUE(screen.defaults->setBool("more", true));
     screen->imagePickerController({apptest::gradientPicture(300, 200), {300, 200}});
     auto script = parseScript("wait 50\n"
                               "drag 30 140 30 545 200   # K1 from its top end to about half way\n"
@@ -35,8 +35,8 @@ TEST(ScriptRunner, DragsMoveASliderAsAFingerWouldAndQuitEndsTheRun)
                               + "\n"
                                 "quit\n"
                                 "tap 30 994               # never reached\n");
-    ASSERT_TRUE(script) << script.error;
-    ScriptRunner runner(*screen.app, script.commands);
+    ASSERT_TRUE(script) << script.error()->localizedDescription();
+    ScriptRunner runner(*screen.app, *script);
     runner.start();
     runApplication(screen);
 
@@ -52,8 +52,8 @@ TEST(ScriptRunner, AScreenshotThatCannotBeWrittenFailsTheRun)
 {
     Screen screen(1);
     auto script = parseScript("screenshot " + (screen.scratch / "missing" / "shot.png").string() + "\nquit\n");
-    ASSERT_TRUE(script) << script.error;
-    ScriptRunner runner(*screen.app, script.commands);
+    ASSERT_TRUE(script) << script.error()->localizedDescription();
+    ScriptRunner runner(*screen.app, *script);
     runner.start();
     testing::internal::CaptureStderr();
     runApplication(screen);
@@ -67,7 +67,7 @@ TEST(ScriptRunner, TheEndOfAScriptIsReported)
     Screen screen(1);
     auto script = parseScript("wait 10\n");
     ASSERT_TRUE(script);
-    ScriptRunner runner(*screen.app, script.commands);
+    ScriptRunner runner(*screen.app, *script);
     bool finished = false;
     runner.onFinished = [&] {
         finished = true;

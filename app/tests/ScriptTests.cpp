@@ -15,19 +15,19 @@ TEST(Script, ParsesEveryCommand)
                               "key Return\n"
                               "screenshot /tmp/my shots/a.png  # spaces kept\n"
                               "quit\n");
-    ASSERT_TRUE(script) << script.error;
-    ASSERT_EQ(script.commands.size(), 6u);
-    EXPECT_EQ(script.commands[0].kind, Kind::Wait);
-    EXPECT_EQ(script.commands[0].milliseconds, 500);
-    EXPECT_EQ(script.commands[1].kind, Kind::Tap);
-    EXPECT_EQ(script.commands[1].from, (PointF{30, 994}));
-    EXPECT_EQ(script.commands[1].line, 3);
-    EXPECT_EQ(script.commands[2].kind, Kind::Drag);
-    EXPECT_EQ(script.commands[2].to, (PointF{300.5, 994}));
-    EXPECT_EQ(script.commands[2].milliseconds, 400);
-    EXPECT_EQ(script.commands[3].text, "Return");
-    EXPECT_EQ(script.commands[4].text, "/tmp/my shots/a.png");
-    EXPECT_EQ(script.commands[5].kind, Kind::Quit);
+    ASSERT_TRUE(script) << script.error()->localizedDescription();
+    ASSERT_EQ(script->size(), 6u);
+    EXPECT_EQ((*script)[0].kind, Kind::Wait);
+    EXPECT_EQ((*script)[0].milliseconds, 500);
+    EXPECT_EQ((*script)[1].kind, Kind::Tap);
+    EXPECT_EQ((*script)[1].from, (PointF{30, 994}));
+    EXPECT_EQ((*script)[1].line, 3);
+    EXPECT_EQ((*script)[2].kind, Kind::Drag);
+    EXPECT_EQ((*script)[2].to, (PointF{300.5, 994}));
+    EXPECT_EQ((*script)[2].milliseconds, 400);
+    EXPECT_EQ((*script)[3].text, "Return");
+    EXPECT_EQ((*script)[4].text, "/tmp/my shots/a.png");
+    EXPECT_EQ((*script)[5].kind, Kind::Quit);
 }
 
 TEST(Script, BadLinesAreReportedWithTheirNumber)
@@ -51,6 +51,7 @@ TEST(Script, BadLinesAreReportedWithTheirNumber)
     for (const auto& c : cases) {
         auto script = parseScript(c.text);
         EXPECT_FALSE(script) << c.text;
-        EXPECT_EQ(script.error, c.error);
+        ASSERT_TRUE(script.error());
+        EXPECT_EQ(script.error()->localizedDescription(), c.error);
     }
 }

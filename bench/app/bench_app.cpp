@@ -7,7 +7,7 @@
 #include <waterline/app/ViewController.h>
 #include <waterline/effect/ReflectionRenderer.h>
 #include <waterline/foundation/Timer.h>
-#include <waterline/foundation/UserDefaults.h>
+#include <waterline/settings/UserDefaults.h>
 #include <waterline/ui/Application.h>
 
 #include <benchmark/benchmark.h>
@@ -56,10 +56,11 @@ void BM_RunningScreen(benchmark::State& state)
     auto scratch = std::filesystem::temp_directory_path() / "waterline-bench-app";
     std::filesystem::create_directories(scratch / "Pictures");
     for (auto _ : state) {
-        auto app = Application::create({.offscreen = true});
+        auto app = Application::create({.offscreen = true}).releaseValue();
         UserDefaults defaults(scratch / "config");
-        defaults.setBool("rated", true); // no prompt over the picture
-        defaults.setBool("more", true);
+        // No prompt over the picture.
+        if (!defaults.setBool("rated", true) || !defaults.setBool("more", true))
+            state.SkipWithError("cannot write the settings");
         ViewController::Environment environment;
         environment.defaults = &defaults;
         environment.picturesDirectory = scratch / "Pictures";

@@ -1,4 +1,5 @@
 #include <waterline/capture/CameraDevice.h>
+#include <waterline/capture/CaptureError.h>
 #include <waterline/capture/FrameConverter.h>
 
 #include <gtest/gtest.h>
@@ -127,7 +128,8 @@ TEST(FrameConverter, DecodesRecordedFramesIntoBGRA)
     for (auto& c : cases) {
         SCOPED_TRACE(c.name);
         auto out = frame();
-        ASSERT_TRUE(converter->convert(c.format, c.bytes, *out)) << converter->lastError();
+        auto converted = converter->convert(c.format, c.bytes, *out);
+        ASSERT_TRUE(converted) << converted.error()->localizedDescription();
         expectQuadrants(*out, c.tolerance);
     }
 }
@@ -159,13 +161,16 @@ TEST(FrameConverter, RefusesFramesThatCannotBeDecoded)
     };
     for (auto& c : cases) {
         auto out = frame();
-        EXPECT_FALSE(converter->convert(c.format, c.bytes, *out)) << c.name;
-        EXPECT_FALSE(converter->lastError().empty()) << c.name;
+        auto converted = converter->convert(c.format, c.bytes, *out);
+        ASSERT_FALSE(converted) << c.name;
+        EXPECT_EQ(converted.error()->domain(), kCaptureErrorDomain) << c.name;
+        EXPECT_EQ(converted.error()->code(), static_cast<int>(CaptureErrorCode::FrameUndecodable)) << c.name;
+        EXPECT_FALSE(converted.error()->localizedDescription().empty()) << c.name;
     }
 
     // The converter stays usable after a bad frame.
     auto out = frame();
-    EXPECT_TRUE(converter->convert(yuyvFormat(kCameraFrameSize), yuyv, *out)) << converter->lastError();
+    EXPECT_TRUE(converter->convert(yuyvFormat(kCameraFrameSize), yuyv, *out));
 }
 
 TEST(FrameConverter, WritesOnlyBGRAFrames)

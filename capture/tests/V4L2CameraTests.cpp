@@ -1,4 +1,5 @@
 #include <waterline/capture/CameraDevices.h>
+#include <waterline/capture/CaptureError.h>
 #include <waterline/capture/CaptureSession.h>
 #include <waterline/capture/V4L2Camera.h>
 
@@ -23,9 +24,11 @@ TEST(V4L2Camera, RefusesNodesThatAreNotCaptureDevices)
         const char* node;
     };
     for (auto [node] : {Case{"/dev/null"}, Case{"/nonexistent/video0"}}) {
-        std::string error;
-        EXPECT_EQ(V4L2Camera::open(node, &error), nullptr) << node;
-        EXPECT_NE(error.find(node), std::string::npos) << error;
+        auto camera = V4L2Camera::open(node);
+        ASSERT_FALSE(camera) << node;
+        EXPECT_EQ(camera.error()->code(), static_cast<int>(CaptureErrorCode::DeviceUnavailable));
+        std::string reason = camera.error()->localizedDescription();
+        EXPECT_EQ(reason.rfind(std::string(node) + ": ", 0), 0u) << reason;
         EXPECT_FALSE(V4L2Camera::probe(node));
     }
 }
@@ -37,9 +40,9 @@ TEST(V4L2Camera, ARealCameraDeliversBGRAFramesAtMostTwelveASecond)
         GTEST_SKIP()
             << "no V4L2 video capture device on this machine (/dev/video*); the real-camera path is untested here";
 
-    std::string error;
-    auto camera = V4L2Camera::open(device->node, &error);
-    ASSERT_TRUE(camera) << error;
+    auto opened = V4L2Camera::open(device->node);
+    ASSERT_TRUE(opened) << opened.error()->localizedDescription();
+    auto camera = opened.releaseValue();
     std::atomic<int> handled{0};
     std::atomic<int> opaque{0};
     CaptureSession session(std::move(camera), [&](const PixelBuffer& frame) {

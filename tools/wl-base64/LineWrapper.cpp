@@ -6,22 +6,22 @@ namespace waterline {
 
 std::span<const std::uint8_t> LineWrapper::wrap(std::span<const std::uint8_t> text)
 {
-    if (columns_ == 0) {
-        column_ += text.size();
+    if (m_columns == 0) {
+        m_column += text.size();
         return text;
     }
-    wrapped_.clear();
+    m_wrapped.clear();
     while (!text.empty()) {
-        const std::size_t take = std::min(columns_ - column_, text.size());
-        wrapped_.insert(wrapped_.end(), text.begin(), text.begin() + static_cast<std::ptrdiff_t>(take));
+        const std::size_t take = std::min(m_columns - m_column, text.size());
+        m_wrapped.insert(m_wrapped.end(), text.begin(), text.begin() + static_cast<std::ptrdiff_t>(take));
         text = text.subspan(take);
-        column_ += take;
-        if (column_ == columns_) {
-            wrapped_.push_back('\n');
-            column_ = 0;
+        m_column += take;
+        if (m_column == m_columns) {
+            m_wrapped.push_back('\n');
+            m_column = 0;
         }
     }
-    return wrapped_;
+    return m_wrapped;
 }
 
 } // namespace waterline

@@ -13,7 +13,7 @@ class LineWrapper {
 public:
     // 0 columns: one line, however long.
     explicit LineWrapper(std::size_t columns)
-        : columns_(columns)
+        : m_columns(columns)
     {
     }
 
@@ -21,12 +21,12 @@ public:
     std::span<const std::uint8_t> wrap(std::span<const std::uint8_t> text);
 
     // The last line still needs its newline.
-    bool lineOpen() const { return column_ > 0; }
+    bool lineOpen() const { return m_column > 0; }
 
 private:
-    std::size_t columns_;
-    std::size_t column_ = 0;
-    std::vector<std::uint8_t> wrapped_;
+    std::size_t m_columns;
+    std::size_t m_column = 0;
+    std::vector<std::uint8_t> m_wrapped;
 };
 
 } // namespace waterline

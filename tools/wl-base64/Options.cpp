@@ -1,5 +1,7 @@
 #include "Options.h"
 
+#include "ToolError.h"
+
 #include <charconv>
 
 namespace waterline {
@@ -15,14 +17,14 @@ std::optional<std::size_t> parseColumns(std::string_view text)
     return columns;
 }
 
-ParsedOptions failure(std::string error)
+ErrorPtr failure(std::string reason)
 {
-    return {std::nullopt, std::move(error)};
+    return toolError(std::move(reason));
 }
 
 } // namespace
 
-ParsedOptions parseOptions(const std::vector<std::string_view>& args)
+ErrorOr<Options> parseOptions(const std::vector<std::string_view>& args)
 {
     Options options;
     bool haveFile = false;
@@ -61,7 +63,7 @@ ParsedOptions parseOptions(const std::vector<std::string_view>& args)
     }
     if (options.noPadding && !options.webSafe)
         return failure("--no-padding needs --web-safe");
-    return {options, {}};
+    return options;
 }
 
 } // namespace waterline

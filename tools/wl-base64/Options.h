@@ -1,6 +1,8 @@
 // The command line of wl-base64.
 #pragma once
 
+#include <waterline/foundation/ErrorOr.h>
+
 #include <optional>
 #include <string>
 #include <string_view>
@@ -20,12 +22,7 @@ struct Options {
     bool help = false;
 };
 
-// The options, or the reason the command line is not valid.
-struct ParsedOptions {
-    std::optional<Options> options;
-    std::string error;
-};
-
-ParsedOptions parseOptions(const std::vector<std::string_view>& args);
+// The options, or an error saying why the command line is not valid.
+ErrorOr<Options> parseOptions(const std::vector<std::string_view>& args);
 
 } // namespace waterline

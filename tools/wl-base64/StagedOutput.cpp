@@ -1,8 +1,12 @@
 #include "StagedOutput.h"
 
+#include "ToolError.h"
+
+#include <waterline/foundation/FileIO.h>
+
 #include <cerrno>
 #include <cstdlib>
-#include <cstring>
+#include <string>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -27,83 +31,82 @@ off_t appendPosition(int fd)
     return position;
 }
 
+ErrorOr<void> writeTo(int fd, std::span<const std::uint8_t> bytes, const char* what)
+{
+    if (auto written = writeAll(fd, bytes); !written)
+        return ioError(what, written.error());
+    return {};
+}
+
 } // namespace
 
 StagedOutput::StagedOutput(int destination)
-    : destination_(destination)
+    : m_destination(destination)
 {
-    directStart_ = appendPosition(destination);
-    direct_ = directStart_ >= 0;
+    m_directStart = appendPosition(destination);
+    m_direct = m_directStart >= 0;
 }
 
-bool StagedOutput::fail(std::string what)
+ErrorOr<void> StagedOutput::write(std::span<const std::uint8_t> bytes)
 {
-    error_ = what + ": " + std::strerror(errno);
-    return false;
+    if (m_direct)
+        return writeTo(m_destination, bytes, "write error");
+    if (!m_spill && m_memory.size() + bytes.size() > kMemoryLimit)
+        WL_TRY(spillToTemporaryFile());
+    if (m_spill)
+        return writeTo(m_spill.get(), bytes, "cannot stage output");
+    m_memory.insert(m_memory.end(), bytes.begin(), bytes.end());
+    return {};
 }
 
-bool StagedOutput::write(std::span<const std::uint8_t> bytes)
-{
-    if (direct_)
-        return writeAll(destination_, bytes) || fail("write error");
-    if (!spill_.valid() && memory_.size() + bytes.size() > kMemoryLimit && !spillToTemporaryFile())
-        return false;
-    if (spill_.valid())
-        return writeAll(spill_.get(), bytes) || fail("cannot stage output");
-    memory_.insert(memory_.end(), bytes.begin(), bytes.end());
-    return true;
-}
-
-bool StagedOutput::spillToTemporaryFile()
+ErrorOr<void> StagedOutput::spillToTemporaryFile()
 {
     const char* tmpdir = std::getenv("TMPDIR");
     std::string path = std::string(tmpdir && *tmpdir ? tmpdir : "/tmp") + "/wl-base64-XXXXXX";
-    const int fd = ::mkstemp(path.data());
-    if (fd < 0)
-        return fail("cannot stage output");
+    FileDescriptor spill(::mkostemp(path.data(), O_CLOEXEC));
+    if (!spill)
+        return ioError("cannot stage output", Error::fromErrno(errno));
     ::unlink(path.c_str());
-    spill_ = FileDescriptor(fd);
-    if (!writeAll(spill_.get(), memory_))
-        return fail("cannot stage output");
-    memory_.clear();
-    memory_.shrink_to_fit();
-    return true;
+    WL_TRY(writeTo(spill.get(), m_memory, "cannot stage output"));
+    m_spill = std::move(spill);
+    m_memory.clear();
+    m_memory.shrink_to_fit();
+    return {};
 }
 
-bool StagedOutput::commit()
+ErrorOr<void> StagedOutput::commit()
 {
-    if (direct_)
-        return true;
-    if (spill_.valid())
+    if (m_direct)
+        return {};
+    if (m_spill)
         return copyTemporaryFile();
-    return writeAll(destination_, memory_) || fail("write error");
+    return writeTo(m_destination, m_memory, "write error");
 }
 
-bool StagedOutput::copyTemporaryFile()
+ErrorOr<void> StagedOutput::copyTemporaryFile()
 {
-    if (::lseek(spill_.get(), 0, SEEK_SET) != 0)
-        return fail("cannot read staged output");
+    if (::lseek(m_spill.get(), 0, SEEK_SET) != 0)
+        return ioError("cannot read staged output", Error::fromErrno(errno));
     std::vector<std::uint8_t> buffer(1u << 20);
     for (;;) {
-        const auto n = readFull(spill_.get(), buffer);
+        auto n = readFull(m_spill.get(), buffer);
         if (!n)
-            return fail("cannot read staged output");
+            return ioError("cannot read staged output", n.error());
         if (*n == 0)
-            return true;
-        if (!writeAll(destination_, std::span(buffer).first(*n)))
-            return fail("write error");
+            return {};
+        WL_TRY(writeTo(m_destination, std::span(buffer).first(*n), "write error"));
     }
 }
 
 void StagedOutput::discard()
 {
-    if (direct_) {
-        if (::ftruncate(destination_, directStart_) == 0)
-            ::lseek(destination_, directStart_, SEEK_SET);
+    if (m_direct) {
+        if (::ftruncate(m_destination, m_directStart) == 0)
+            ::lseek(m_destination, m_directStart, SEEK_SET);
         return;
     }
-    memory_.clear();
-    spill_ = FileDescriptor();
+    m_memory.clear();
+    m_spill = FileDescriptor();
 }
 
 } // namespace waterline

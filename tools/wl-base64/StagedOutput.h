@@ -9,11 +9,13 @@
 // disk space for the output but no more memory.
 #pragma once
 
-#include "FileDescriptor.h"
+#include <waterline/foundation/ErrorOr.h>
+#include <waterline/foundation/FileDescriptor.h>
+
+#include <sys/types.h>
 
 #include <cstdint>
 #include <span>
-#include <string>
 #include <vector>
 
 namespace waterline {
@@ -25,27 +27,22 @@ public:
     explicit StagedOutput(int destination);
 
     // The destination is a regular file that failure cuts back: bytes go straight to it.
-    bool writesDirectly() const { return direct_; }
+    bool writesDirectly() const { return m_direct; }
 
-    // False on an I/O error, described by error().
-    bool write(std::span<const std::uint8_t> bytes);
-    bool commit();
+    ErrorOr<void> write(std::span<const std::uint8_t> bytes);
+    ErrorOr<void> commit();
     // Leaves the destination as it was before the first write.
     void discard();
 
-    const std::string& error() const { return error_; }
-
 private:
-    bool spillToTemporaryFile();
-    bool copyTemporaryFile();
-    bool fail(std::string what);
+    ErrorOr<void> spillToTemporaryFile();
+    ErrorOr<void> copyTemporaryFile();
 
-    int destination_;
-    bool direct_ = false;
-    off_t directStart_ = 0;
-    std::vector<std::uint8_t> memory_;
-    FileDescriptor spill_;
-    std::string error_;
+    int m_destination; // not owned
+    bool m_direct = false;
+    off_t m_directStart = 0;
+    std::vector<std::uint8_t> m_memory;
+    FileDescriptor m_spill;
 };
 
 } // namespace waterline

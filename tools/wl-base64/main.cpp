@@ -4,12 +4,11 @@
 // Exit status: 0 on success, 1 when the input cannot be read or decoded or the output
 // cannot be written, 2 for a wrong command line.
 #include "Coding.h"
-#include "FileDescriptor.h"
 #include "Options.h"
 
-#include <cerrno>
+#include <waterline/foundation/FileDescriptor.h>
+
 #include <cstdio>
-#include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -17,13 +16,13 @@ using namespace waterline;
 
 int main(int argc, char** argv)
 {
-    const ParsedOptions parsed = parseOptions(std::vector<std::string_view>(argv + 1, argv + argc));
-    if (!parsed.options) {
-        std::fprintf(stderr, "wl-base64: %s\n%.*s", parsed.error.c_str(), static_cast<int>(kUsage.size()),
-                     kUsage.data());
+    const auto parsed = parseOptions(std::vector<std::string_view>(argv + 1, argv + argc));
+    if (!parsed) {
+        std::fprintf(stderr, "wl-base64: %s\n%.*s", parsed.error()->localizedDescription().c_str(),
+                     static_cast<int>(kUsage.size()), kUsage.data());
         return 2;
     }
-    const Options& options = *parsed.options;
+    const Options& options = *parsed;
     if (options.help) {
         std::fwrite(kUsage.data(), 1, kUsage.size(), stdout);
         return 0;
@@ -32,11 +31,13 @@ int main(int argc, char** argv)
     FileDescriptor opened;
     int input = STDIN_FILENO;
     if (options.file != "-") {
-        opened = FileDescriptor(::open(options.file.c_str(), O_RDONLY | O_CLOEXEC));
-        if (!opened.valid()) {
-            std::fprintf(stderr, "wl-base64: %s: %s\n", options.file.c_str(), std::strerror(errno));
+        auto file = FileDescriptor::open(options.file, O_RDONLY);
+        if (!file) {
+            // The error names the file and the system's reason.
+            std::fprintf(stderr, "wl-base64: %s\n", file.error()->localizedDescription().c_str());
             return 1;
         }
+        opened = file.releaseValue();
         input = opened.get();
     }
     return options.decode ? decodeStream(input, STDOUT_FILENO, options) : encodeStream(input, STDOUT_FILENO, options);

@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include <waterline/foundation/ErrorOr.h>
 #include <waterline/foundation/NotificationCenter.h>
 #include <waterline/foundation/RunLoop.h>
 #include <waterline/foundation/Timer.h>
@@ -27,13 +28,12 @@ struct Arguments {
     std::optional<std::string> hostName;
     std::optional<std::string> address;
     std::optional<double> watchSeconds;
+    bool help = false;
 };
 
-// A usage error prints the reason and the usage line and exits with 2.
-[[noreturn]] void usageError(const std::string& reason)
+ErrorPtr usageError(const std::string& reason)
 {
-    std::fprintf(stderr, "wl-reach: %s\n%s", reason.c_str(), kUsage);
-    std::exit(2);
+    return Error::create("WlReachErrorDomain", 2, reason);
 }
 
 std::optional<double> parseSeconds(const std::string& text)
@@ -45,36 +45,37 @@ std::optional<double> parseSeconds(const std::string& text)
     return seconds;
 }
 
-Arguments parseArguments(int argc, char** argv)
+// The arguments, or an error saying what is wrong with them.
+ErrorOr<Arguments> parseArguments(int argc, char** argv)
 {
     Arguments arguments;
     for (int i = 1; i < argc; ++i) {
         std::string_view option = argv[i];
         if (option == "--help" || option == "-h") {
-            std::fputs(kUsage, stdout);
-            std::exit(0);
+            arguments.help = true;
+            return arguments;
         }
         if (option != "--host" && option != "--address" && option != "--watch")
-            usageError("unknown argument '" + std::string(option) + "'");
+            return usageError("unknown argument '" + std::string(option) + "'");
         if (i + 1 >= argc)
-            usageError(std::string(option) + " needs a value");
+            return usageError(std::string(option) + " needs a value");
         std::string value = argv[++i];
         if (option == "--watch") {
             arguments.watchSeconds = parseSeconds(value);
             if (!arguments.watchSeconds)
-                usageError("--watch needs a number of seconds, not '" + value + "'");
+                return usageError("--watch needs a number of seconds, not '" + value + "'");
             continue;
         }
         if (arguments.hostName || arguments.address)
-            usageError("give either --host or --address, once");
+            return usageError("give either --host or --address, once");
         if (value.empty())
-            usageError(std::string(option) + " needs a non-empty value");
+            return usageError(std::string(option) + " needs a non-empty value");
         if (option == "--host") {
             arguments.hostName = value;
         } else {
             SocketAddressIPv4 parsed;
             if (!Reachability::addressFromString(value, parsed))
-                usageError("'" + value + "' is not an IPv4 address");
+                return usageError("'" + value + "' is not an IPv4 address");
             arguments.address = value;
         }
     }
@@ -129,7 +130,16 @@ std::string timestamp()
 
 int main(int argc, char** argv)
 {
-    Arguments arguments = parseArguments(argc, argv);
+    auto parsed = parseArguments(argc, argv);
+    if (!parsed) {
+        std::fprintf(stderr, "wl-reach: %s\n%s", parsed.error()->localizedDescription().c_str(), kUsage);
+        return 2;
+    }
+    const Arguments& arguments = *parsed;
+    if (arguments.help) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
     auto& reachability = Reachability::sharedReachability();
     reachability.setHostName(arguments.hostName);
     reachability.setAddress(arguments.address);

@@ -2,6 +2,7 @@
 // frame shown for 20 ms like one tick of the frame chain.
 #pragma once
 
+#include <waterline/foundation/ErrorOr.h>
 #include <waterline/foundation/PixelBuffer.h>
 
 #include <cstdint>
@@ -17,14 +18,14 @@ class AnimatedWebP {
 public:
     static constexpr int kFrameMilliseconds = 20;
 
-    // None (with `error` set) when the encoder cannot be made.
-    static std::unique_ptr<AnimatedWebP> create(Size, std::string& error);
+    // An error when the encoder cannot be made.
+    static ErrorOr<std::unique_ptr<AnimatedWebP>> create(Size);
     ~AnimatedWebP();
 
-    // Adds a frame of the animation's size; empty on success, otherwise the reason.
-    std::string addFrame(const PixelBuffer&);
-    // Ends the animation and returns the file's bytes; empty `bytes` with `error` set on failure.
-    std::vector<std::uint8_t> finish(std::string& error);
+    // Adds a frame of the animation's size.
+    ErrorOr<void> addFrame(const PixelBuffer&);
+    // Ends the animation and returns the file's bytes.
+    ErrorOr<std::vector<std::uint8_t>> finish();
 
 private:
     AnimatedWebP(WebPAnimEncoder*, Size);

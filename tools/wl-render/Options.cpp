@@ -1,5 +1,7 @@
 #include "Options.h"
 
+#include "RenderError.h"
+
 #include <algorithm>
 #include <cctype>
 #include <charconv>
@@ -43,27 +45,27 @@ std::string formatRange(const SliderSetting& slider)
     return text;
 }
 
-// Checks the output's extension against what is asked for; empty when they agree.
-std::string chooseOutputKind(Options& options)
+// Checks the output's extension against what is asked for.
+ErrorOr<void> chooseOutputKind(Options& options)
 {
     auto extension = lowercaseExtension(options.output);
     if (options.animateFrames > 0) {
         if (extension != ".webp")
-            return "--animate writes an animated WebP: OUTPUT must end in .webp";
+            return renderError("--animate writes an animated WebP: OUTPUT must end in .webp");
         options.outputKind = OutputKind::AnimatedWebP;
     } else if (extension == ".png") {
         options.outputKind = OutputKind::PNG;
     } else if (extension == ".jpg" || extension == ".jpeg") {
         options.outputKind = OutputKind::JPEG;
     } else {
-        return "OUTPUT must end in .png or .jpg (or .webp with --animate)";
+        return renderError("OUTPUT must end in .png or .jpg (or .webp with --animate)");
     }
     return {};
 }
 
 } // namespace
 
-ParsedOptions parseOptions(const std::vector<std::string>& arguments)
+ErrorOr<Options> parseOptions(const std::vector<std::string>& arguments)
 {
     Options options;
     bool haveInput = false;
@@ -91,12 +93,12 @@ ParsedOptions parseOptions(const std::vector<std::string>& arguments)
             auto text = next();
             auto value = text ? parseFloat(*text) : std::nullopt;
             if (!value || *value < slider->range.minimum || *value > slider->range.maximum)
-                return {std::nullopt, argument + " needs a number " + formatRange(slider->range)};
+                return renderError(argument + " needs a number " + formatRange(slider->range));
             *slider->value = *value;
         } else if (argument == "-o") {
             auto text = next();
             if (!text || text->empty())
-                return {std::nullopt, "-o needs an output file"};
+                return renderError("-o needs an output file");
             options.output = *text;
             haveOutput = true;
         } else if (argument == "--frame" || argument == "--animate") {
@@ -106,28 +108,26 @@ ParsedOptions parseOptions(const std::vector<std::string>& arguments)
             long highest = animate ? 10000 : 100000000;
             long value = text ? parseCount(*text).value_or(-1) : -1;
             if (value < lowest || value > highest)
-                return {std::nullopt,
-                        animate ? "--animate needs a frame count from 1 to 10000"
-                                : "--frame needs a frame number from 0 to 100000000"};
+                return renderError(animate ? "--animate needs a frame count from 1 to 10000"
+                                           : "--frame needs a frame number from 0 to 100000000");
             (animate ? options.animateFrames : options.frame) = value;
         } else if (argument == "--water-only") {
             options.waterOnly = true;
         } else if (argument == "--no-fit") {
             options.fit = false;
         } else if (argument.size() > 1 && argument[0] == '-') {
-            return {std::nullopt, "unknown option " + argument};
+            return renderError("unknown option " + argument);
         } else if (!haveInput) {
             options.input = argument;
             haveInput = true;
         } else {
-            return {std::nullopt, "more than one INPUT: " + argument};
+            return renderError("more than one INPUT: " + argument);
         }
     }
     if (!haveInput || !haveOutput)
-        return {std::nullopt, !haveInput ? "missing INPUT" : "missing -o OUTPUT"};
-    if (auto error = chooseOutputKind(options); !error.empty())
-        return {std::nullopt, error};
-    return {options, {}};
+        return renderError(!haveInput ? "missing INPUT" : "missing -o OUTPUT");
+    WL_TRY(chooseOutputKind(options));
+    return options;
 }
 
 } // namespace waterline::render

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <waterline/effect/EffectState.h>
+#include <waterline/foundation/ErrorOr.h>
 
 #include <filesystem>
 #include <optional>
@@ -26,12 +27,8 @@ struct Options {
     long animateFrames = 0; // 0: a still picture
 };
 
-struct ParsedOptions {
-    std::optional<Options> options; // none: `error` says why
-    std::string error;
-};
-
-ParsedOptions parseOptions(const std::vector<std::string>& arguments);
+// The options, or an error whose description says what is wrong with the command line.
+ErrorOr<Options> parseOptions(const std::vector<std::string>& arguments);
 
 inline constexpr const char* kUsage
     = "usage: wl-render INPUT -o OUTPUT [--k1 F] [--k2 F] [--k3 F] [--k4 F] [--frame N] [--water-only] "

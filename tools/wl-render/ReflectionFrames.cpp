@@ -1,5 +1,7 @@
 #include "ReflectionFrames.h"
 
+#include "RenderError.h"
+
 #include <waterline/effect/ImageData.h>
 #include <waterline/effect/ReflectionComposer.h>
 #include <waterline/effect/ReflectionRenderer.h>
@@ -14,26 +16,20 @@ ReflectionFrames::ReflectionFrames(std::shared_ptr<Picture> picture, EffectValue
 {
 }
 
-std::unique_ptr<ReflectionFrames> ReflectionFrames::create(std::shared_ptr<Picture> upright, EffectValues values,
-                                                           std::string& error)
+ErrorOr<std::unique_ptr<ReflectionFrames>> ReflectionFrames::create(std::shared_ptr<Picture> upright,
+                                                                    EffectValues values)
 {
     Size size = upright->raster().size();
-    if (static_cast<std::size_t>(size.width) * static_cast<std::size_t>(size.height) > kWaterBufferWords) {
-        error = "picture of " + std::to_string(size.width) + " × " + std::to_string(size.height)
-            + " pixels does not fit the 768 × 1024 water buffer";
-        return nullptr;
-    }
-    if (waterHeight(values.K1, size.height) < 1) {
-        error = "no rows to reflect: K1 × " + std::to_string(size.height) + " rows is less than one";
-        return nullptr;
-    }
+    if (static_cast<std::size_t>(size.width) * static_cast<std::size_t>(size.height) > kWaterBufferWords)
+        return renderError("picture of " + std::to_string(size.width) + " × " + std::to_string(size.height)
+                           + " pixels does not fit the 768 × 1024 water buffer");
+    if (waterHeight(values.K1, size.height) < 1)
+        return renderError("no rows to reflect: K1 × " + std::to_string(size.height) + " rows is less than one");
     std::unique_ptr<ReflectionFrames> frames(new ReflectionFrames(std::move(upright), values));
     auto& state = frames->m_state;
     state.originalimagedata = createimagedata(frames->m_picture->raster());
-    if (!state.originalimagedata) {
-        error = "out of memory";
-        return nullptr;
-    }
+    if (!state.originalimagedata)
+        return renderError("out of memory");
     state.inputwidth = size.width;
     state.inputheight = size.height;
     state.K1 = values.K1;
@@ -52,7 +48,7 @@ void ReflectionFrames::skipTo(long frame)
     }
 }
 
-std::shared_ptr<Picture> ReflectionFrames::renderNext(bool waterOnly)
+std::shared_ptr<Picture> ReflectionFrames::renderNext(FrameContent content)
 {
     auto& state = m_state;
     ReflectionSource source{reinterpret_cast<const std::uint32_t*>(state.originalimagedata->data()), state.inputwidth,
@@ -70,7 +66,7 @@ std::shared_ptr<Picture> ReflectionFrames::renderNext(bool waterOnly)
         return nullptr;
     std::memcpy(copy->data(), state.cameradata->data(), copy->byteCount());
     auto water = Picture::create(std::move(copy));
-    if (waterOnly)
+    if (content == FrameContent::WaterOnly)
         return water;
     return composeWithReflection(m_picture.get(), water.get());
 }

@@ -5,6 +5,7 @@
 
 #include <waterline/effect/EffectState.h>
 #include <waterline/effect/Picture.h>
+#include <waterline/foundation/ErrorOr.h>
 
 #include <memory>
 #include <string>
@@ -15,18 +16,22 @@ struct EffectValues {
     float K1, K2, K3, K4;
 };
 
+// What a rendered frame shows: the picture above its reflection, or the reflection alone.
+enum class FrameContent { Composed, WaterOnly };
+
 class ReflectionFrames {
 public:
-    // None (with `error` set) for a picture that does not fit the water buffer or
-    // leaves no row to reflect at this K1.
-    static std::unique_ptr<ReflectionFrames> create(std::shared_ptr<Picture> upright, EffectValues, std::string& error);
+    // An error for a picture that does not fit the water buffer or leaves no row to
+    // reflect at this K1.
+    static ErrorOr<std::unique_ptr<ReflectionFrames>> create(std::shared_ptr<Picture> upright, EffectValues);
 
     // Advances the phases to those of frame `frame` (0 is the first frame shown).
     void skipTo(long frame);
 
     // Renders the current frame and advances the phases. The result is the water
-    // picture alone or composed under the picture as Save composes it.
-    std::shared_ptr<Picture> renderNext(bool waterOnly);
+    // picture alone or composed under the picture as Save composes it; none when
+    // memory runs out.
+    std::shared_ptr<Picture> renderNext(FrameContent);
 
 private:
     ReflectionFrames(std::shared_ptr<Picture>, EffectValues);

@@ -10,14 +10,16 @@
 // 0 done, 1 unreadable input or failed output, 2 bad arguments. The output is written
 // whole or not at all.
 #include "AnimatedWebP.h"
-#include "AtomicFile.h"
 #include "Options.h"
 #include "ReflectionFrames.h"
+#include "RenderError.h"
 
 #include <waterline/effect/AlbumTargetSize.h>
 #include <waterline/effect/FixOrientation.h>
 #include <waterline/effect/PictureFile.h>
+#include <waterline/foundation/FileIO.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -27,98 +29,91 @@ using namespace waterline::render;
 
 namespace {
 
-struct Failure {
-    std::string message;
-};
-
-std::string readFileBytes(const std::filesystem::path& path, std::vector<std::uint8_t>& bytes)
+ErrorOr<std::vector<std::uint8_t>> readInput(const std::filesystem::path& path)
 {
-    FILE* file = std::fopen(path.c_str(), "rb");
-    if (!file)
-        return path.string() + ": cannot open";
-    std::uint8_t chunk[65536];
-    std::size_t got;
-    while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0)
-        bytes.insert(bytes.end(), chunk, chunk + got);
-    bool failed = std::ferror(file);
-    std::fclose(file);
-    return failed ? path.string() + ": read error" : std::string();
+    auto bytes = readFile(path);
+    // A missing file says so plainly; other failures carry the system's reason.
+    if (!bytes && bytes.error()->code() == ENOENT)
+        return renderError(path.string() + ": cannot open", bytes.releaseError());
+    return bytes;
+}
+
+FrameContent frameContent(const Options& options)
+{
+    return options.waterOnly ? FrameContent::WaterOnly : FrameContent::Composed;
 }
 
 // The input, upright, at the size the album flow would show it (or its own size).
-std::shared_ptr<Picture> loadUpright(const Options& options)
+ErrorOr<std::shared_ptr<Picture>> loadUpright(const Options& options)
 {
-    std::vector<std::uint8_t> bytes;
-    if (auto error = readFileBytes(options.input, bytes); !error.empty())
-        throw Failure{error};
+    auto bytes = WL_TRY(readInput(options.input));
     auto info = PictureFile::probe(bytes);
     if (!info)
-        throw Failure{options.input.string() + ": " + info.error()->localizedDescription()};
+        return renderError(options.input.string() + ": " + info.error()->localizedDescription());
     SizeF target = options.fit ? albumTargetSize(info->uprightSize()) : info->uprightSize();
     if (target.width < 1 || target.height < 1)
-        throw Failure{options.input.string() + ": too narrow to fit 768 × 512 (could not scale image)"};
+        return renderError(options.input.string() + ": too narrow to fit 768 × 512 (could not scale image)");
     PictureDecodeOptions decodeOptions;
     if (options.fit)
         decodeOptions.coverSize = Size{static_cast<int>(target.width), static_cast<int>(target.height)};
     auto decoded = PictureFile::decode(bytes, decodeOptions);
     if (!decoded)
-        throw Failure{options.input.string() + ": " + decoded.error()->localizedDescription()};
+        return renderError(options.input.string() + ": " + decoded.error()->localizedDescription(), decoded.error());
     auto upright = fixOrientation(**decoded, target);
     if (!upright)
-        throw Failure{options.input.string() + ": could not scale image"};
+        return renderError(options.input.string() + ": could not scale image");
     return upright;
 }
 
-std::vector<std::uint8_t> encodeStill(const Options& options, ReflectionFrames& frames)
+ErrorOr<std::vector<std::uint8_t>> encodeStill(const Options& options, ReflectionFrames& frames)
 {
     frames.skipTo(options.frame);
-    auto picture = frames.renderNext(options.waterOnly);
+    auto picture = frames.renderNext(frameContent(options));
     if (!picture)
-        throw Failure{"out of memory"};
+        return renderError("out of memory");
     auto encoded = options.outputKind == OutputKind::JPEG ? PictureFile::encodeJPEG(picture->raster(), 0.85f)
                                                           : PictureFile::encodePNG(picture->raster());
     if (!encoded)
-        throw Failure{options.output.string() + ": " + encoded.error()->localizedDescription()};
+        return renderError(options.output.string() + ": " + encoded.error()->localizedDescription(), encoded.error());
     return encoded.releaseValue();
 }
 
-std::vector<std::uint8_t> encodeAnimation(const Options& options, ReflectionFrames& frames)
+ErrorOr<std::vector<std::uint8_t>> encodeAnimation(const Options& options, ReflectionFrames& frames)
 {
+    auto inOutput = [&](const ErrorPtr& error) {
+        return renderError(options.output.string() + ": " + error->localizedDescription(), error);
+    };
     frames.skipTo(options.frame);
     std::unique_ptr<AnimatedWebP> animation;
-    std::string error;
     for (long i = 0; i < options.animateFrames; ++i) {
-        auto picture = frames.renderNext(options.waterOnly);
+        auto picture = frames.renderNext(frameContent(options));
         if (!picture)
-            throw Failure{"out of memory"};
-        if (!animation && !(animation = AnimatedWebP::create(picture->raster().size(), error)))
-            throw Failure{options.output.string() + ": " + error};
-        if (error = animation->addFrame(picture->raster()); !error.empty())
-            throw Failure{options.output.string() + ": " + error};
+            return renderError("out of memory");
+        if (!animation) {
+            auto created = AnimatedWebP::create(picture->raster().size());
+            if (!created)
+                return inOutput(created.error());
+            animation = created.releaseValue();
+        }
+        if (auto added = animation->addFrame(picture->raster()); !added)
+            return inOutput(added.error());
     }
-    auto bytes = animation->finish(error);
-    if (!error.empty())
-        throw Failure{options.output.string() + ": " + error};
+    auto bytes = animation->finish();
+    if (!bytes)
+        return inOutput(bytes.error());
     return bytes;
 }
 
-int run(const Options& options)
+ErrorOr<void> renderToFile(const Options& options)
 {
-    try {
-        auto upright = loadUpright(options);
-        std::string error;
-        auto frames = ReflectionFrames::create(upright, {options.K1, options.K2, options.K3, options.K4}, error);
-        if (!frames)
-            throw Failure{options.input.string() + ": " + error};
-        auto bytes = options.outputKind == OutputKind::AnimatedWebP ? encodeAnimation(options, *frames)
-                                                                    : encodeStill(options, *frames);
-        if (auto writeError = writeFileAtomically(options.output, bytes); !writeError.empty())
-            throw Failure{writeError};
-        return 0;
-    } catch (const Failure& failure) {
-        std::fprintf(stderr, "wl-render: %s\n", failure.message.c_str());
-        return 1;
-    }
+    auto upright = WL_TRY(loadUpright(options));
+    auto frames = ReflectionFrames::create(upright, {options.K1, options.K2, options.K3, options.K4});
+    if (!frames)
+        return renderError(options.input.string() + ": " + frames.error()->localizedDescription());
+    auto bytes = WL_TRY(options.outputKind == OutputKind::AnimatedWebP ? encodeAnimation(options, **frames)
+                                                                       : encodeStill(options, **frames));
+    // An output picture is an ordinary file, readable as any other the user makes.
+    return writeFileAtomically(options.output, bytes, {.permissions = 0666});
 }
 
 } // namespace
@@ -130,10 +125,14 @@ int main(int argc, char** argv)
         std::printf("%s\n", kUsage);
         return 0;
     }
-    auto parsed = parseOptions(arguments);
-    if (!parsed.options) {
-        std::fprintf(stderr, "wl-render: %s\n%s\n", parsed.error.c_str(), kUsage);
+    auto options = parseOptions(arguments);
+    if (!options) {
+        std::fprintf(stderr, "wl-render: %s\n%s\n", options.error()->localizedDescription().c_str(), kUsage);
         return 2;
     }
-    return run(*parsed.options);
+    if (auto rendered = renderToFile(*options); !rendered) {
+        std::fprintf(stderr, "wl-render: %s\n", rendered.error()->localizedDescription().c_str());
+        return 1;
+    }
+    return 0;
 }

@@ -23,10 +23,9 @@ namespace {
 
 std::unique_ptr<Application> offscreenApp()
 {
-    ErrorPtr error;
-    auto app = Application::create({.offscreen = true}, &error);
-    EXPECT_NE(app, nullptr) << (error ? error->debugDescription() : "");
-    return app;
+    auto app = Application::create({.offscreen = true});
+    EXPECT_TRUE(app) << (app ? "" : app.error()->debugDescription());
+    return app ? app.releaseValue() : nullptr;
 }
 
 // Runs the app until it quits, or fails the test after a few seconds.
@@ -133,9 +132,9 @@ namespace {
 TEST(SdlBackend, OpensPresentsAndQuitsOnTheDummyDriver)
 {
     setenv("SDL_VIDEODRIVER", "dummy", 1);
-    ErrorPtr error;
-    auto app = Application::create({.offscreen = false}, &error);
-    ASSERT_TRUE(app) << (error ? error->debugDescription() : "");
+    auto created = Application::create({.offscreen = false});
+    ASSERT_TRUE(created) << created.error()->debugDescription();
+    auto app = created.releaseValue();
     auto& button = app->window().rootView().add<Button>(Button::Custom, RectF{0, 0, 60, 60});
     int taps = 0;
     button.addTarget([&] { ++taps; }, ControlEvent::TouchUpInside);

@@ -6,6 +6,7 @@
 
 #include <waterline/app/LaunchOptions.h>
 #include <waterline/app/Script.h>
+#include <waterline/foundation/ErrorOr.h>
 
 #include <memory>
 #include <string>
@@ -24,9 +25,9 @@ public:
     AppDelegate(const AppDelegate&) = delete;
     AppDelegate& operator=(const AppDelegate&) = delete;
 
-    // didFinishLaunchingWithOptions: false, with the reason in `error`, when the window
-    // cannot be opened or the script cannot be read.
-    bool application(const LaunchOptions& launchOptions, std::string& error);
+    // didFinishLaunchingWithOptions: an error when the window cannot be opened or the
+    // script cannot be read.
+    ErrorOr<void> application(const LaunchOptions& launchOptions);
 
     void applicationWillResignActive() {}
     void applicationDidEnterBackground() {}

@@ -10,6 +10,8 @@
 // removed at the next share.
 #pragma once
 
+#include <waterline/foundation/ErrorOr.h>
+
 #include <cstdint>
 #include <filesystem>
 #include <span>
@@ -29,8 +31,9 @@ public:
     // The command that opens the fallback link.
     static std::vector<std::string> openLinkCommand(const std::string& link);
 
-    // Writes the JPEG as the attachment file; empty path (and `error`) on failure.
-    static std::filesystem::path writeAttachment(std::span<const std::uint8_t> jpeg, std::string& error);
+    // Writes the JPEG as the attachment file and returns its path; an error
+    // (AppErrorCode::ShareFailed) when it cannot be written.
+    static ErrorOr<std::filesystem::path> writeAttachment(std::span<const std::uint8_t> jpeg);
 };
 
 } // namespace waterline

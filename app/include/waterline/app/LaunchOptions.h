@@ -9,6 +9,8 @@
 // how many cameras the camera check finds.
 #pragma once
 
+#include <waterline/foundation/ErrorOr.h>
+
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -25,17 +27,11 @@ struct LaunchOptions {
     std::optional<int> cameras;
 };
 
-struct ParsedLaunchOptions {
-    LaunchOptions options;
-    std::string error; // empty when the command line is good
-
-    explicit operator bool() const { return error.empty(); }
-};
-
 // `arguments` excludes the program name. `camerasVariable` is WATERLINE_CAMERAS, if set;
-// --cameras takes precedence over it.
-ParsedLaunchOptions parseLaunchOptions(const std::vector<std::string>& arguments,
-                                       const char* camerasVariable = nullptr);
+// --cameras takes precedence over it. A bad command line is an error
+// (AppErrorCode::BadCommandLine) saying what is wrong with it.
+ErrorOr<LaunchOptions> parseLaunchOptions(const std::vector<std::string>& arguments,
+                                          const char* camerasVariable = nullptr);
 
 std::string launchUsage(const std::string& programName);
 

@@ -4,6 +4,8 @@
 // which returns at once and leaves the reaping of the child to a detached thread.
 #pragma once
 
+#include <waterline/foundation/ErrorOr.h>
+
 #include <optional>
 #include <string>
 #include <vector>
@@ -12,9 +14,9 @@ namespace waterline {
 
 class ProcessLauncher {
 public:
-    // Starts the program (looked up in PATH) and returns without waiting for it. False,
-    // with the reason in `error` when given, when it could not be started.
-    static bool launch(const std::vector<std::string>& argv, std::string* error = nullptr);
+    // Starts the program (looked up in PATH) and returns without waiting for it; an
+    // error (AppErrorCode::LaunchFailed) when it could not be started.
+    static ErrorOr<void> launch(const std::vector<std::string>& argv);
 
     // Runs the program to its end and returns what it wrote to standard output, or none
     // when it could not be started or did not exit with status 0. Blocks: call it off

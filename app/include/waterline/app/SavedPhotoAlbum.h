@@ -4,19 +4,15 @@
 // failed write leaves no partial file behind.
 #pragma once
 
+#include <waterline/foundation/ErrorOr.h>
+
+#include <cstdint>
 #include <ctime>
 #include <filesystem>
 #include <span>
 #include <string>
 
 namespace waterline {
-
-struct SavedPhoto {
-    std::filesystem::path path; // empty on failure
-    std::string error;          // why it failed: a sentence for the user
-
-    explicit operator bool() const { return error.empty(); }
-};
 
 class SavedPhotoAlbum {
 public:
@@ -25,8 +21,11 @@ public:
     const std::filesystem::path& directory() const { return m_directory; }
 
     // Writes the JPEG bytes as "WaterPhoto <date> <time>.jpg", adding " 2", " 3", ...
-    // when that name is taken. Creates the folder when it is missing.
-    SavedPhoto save(std::span<const std::uint8_t> jpeg, std::time_t when = std::time(nullptr)) const;
+    // when that name is taken, and returns the new file's path. Creates the folder when
+    // it is missing. A failure (AppErrorCode::SaveFailed) says why in a sentence for the
+    // user.
+    ErrorOr<std::filesystem::path> save(std::span<const std::uint8_t> jpeg,
+                                        std::time_t when = std::time(nullptr)) const;
 
     static std::string baseName(std::time_t when);
 

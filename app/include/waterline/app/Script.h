@@ -12,6 +12,7 @@
 // line, spaces included.
 #pragma once
 
+#include <waterline/foundation/ErrorOr.h>
 #include <waterline/foundation/Geometry.h>
 
 #include <string>
@@ -33,13 +34,8 @@ struct ScriptCommand {
     friend bool operator==(const ScriptCommand&, const ScriptCommand&) = default;
 };
 
-struct ParsedScript {
-    std::vector<ScriptCommand> commands;
-    std::string error; // "line 3: ..." when the script is bad
-
-    explicit operator bool() const { return error.empty(); }
-};
-
-ParsedScript parseScript(std::string_view text);
+// The commands, or an error (AppErrorCode::BadScript) whose description starts with the
+// bad line's number: "line 3: ...".
+ErrorOr<std::vector<ScriptCommand>> parseScript(std::string_view text);
 
 } // namespace waterline

@@ -73,7 +73,6 @@ public:
     ViewController& operator=(const ViewController&) = delete;
 
     void viewDidLoad();
-    void viewDidUnload() {}
     // Portrait (1) and upside-down portrait (2) only.
     static bool shouldAutorotateToInterfaceOrientation(int orientation);
 
@@ -125,7 +124,8 @@ public:
     Button& shareButton() { return *sharebtn; }
     Button& changeCameraButton() { return *changecamerabtn; }
     Button& flashButton() { return *flashbtn; }
-    Slider& slider(int k); // 1 … 4
+    // K1 … K4 by number; std::out_of_range for another k or before viewDidLoad.
+    Slider& slider(int k);
     Popover* albumpopoverController() const { return m_albumpopoverController.get(); }
     // The water picture on display (the view holds only its pixels).
     const std::shared_ptr<Picture>& waterPicture() const { return m_waterPicture; }
@@ -140,6 +140,9 @@ public:
     void setDisplayedImage(std::shared_ptr<Picture>);
 
 private:
+    // Who hears which button dismissed an alert: nobody, or alertView() here.
+    enum class AlertDelegate { None, Controller };
+
     void buildViews();
     void buildSliders();
     void placeBottomRow();
@@ -148,7 +151,9 @@ private:
     void schedulePrompts();
 
     Button& makeButton(View& parent, std::string_view picture, std::function<void()> action);
-    AlertView& showAlert(const AlertText&, bool withDelegate);
+    AlertView& showAlert(const AlertText&, AlertDelegate);
+    // Stores a prompt's answer; a store that cannot be written is reported once per run.
+    void rememberAnswer(const std::string& key);
     void openURL(const std::string&);
     void enterPhotoMode();
     void presentPhotoPicker();
@@ -176,6 +181,7 @@ private:
     ImageView* _displayiamgeview = nullptr;
     ImageView* _wateriamgeview = nullptr;
     UserDefaults* defaultsetting = nullptr;
+    bool m_reportedUnsavedAnswer = false;
     Slider* K1Slider = nullptr;
     Slider* K2Slider = nullptr;
     Slider* K3Slider = nullptr;

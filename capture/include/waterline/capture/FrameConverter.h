@@ -6,9 +6,11 @@
 //
 //     auto converter = FrameConverter::forDevice(fd);
 //     auto native = converter->nativeFormatFor(kCameraFrameSize);   // what to ask the device for
-//     converter->convert(*native, bytesFromTheDevice, frame);
+//     if (auto converted = converter->convert(*native, bytesFromTheDevice, frame); !converted)
+//         log(converted.error()->localizedDescription());
 #pragma once
 
+#include <waterline/foundation/ErrorOr.h>
 #include <waterline/foundation/PixelBuffer.h>
 
 #include <cstdint>
@@ -44,15 +46,14 @@ public:
     FrameConverter& operator=(const FrameConverter&) = delete;
 
     // The device format that gives frames of `wanted` (or the nearest size the device
-    // has) after conversion; none when the device offers nothing convertible.
-    std::optional<V4L2FrameFormat> nativeFormatFor(Size wanted);
+    // has) after conversion; an error (NoConvertibleFormat) when the device offers
+    // nothing convertible.
+    ErrorOr<V4L2FrameFormat> nativeFormatFor(Size wanted);
 
     // Converts one frame of `source` format into `frame` (BGRA32Premultiplied, any
-    // size). False, with the reason in lastError(), for a frame that cannot be decoded;
-    // `frame` may then hold partial content.
-    bool convert(const V4L2FrameFormat& source, std::span<const std::uint8_t> bytes, PixelBuffer& frame);
-
-    const std::string& lastError() const { return m_lastError; }
+    // size). An error (FrameUndecodable) for a frame that cannot be decoded; `frame` may
+    // then hold partial content.
+    ErrorOr<void> convert(const V4L2FrameFormat& source, std::span<const std::uint8_t> bytes, PixelBuffer& frame);
 
 private:
     explicit FrameConverter(v4lconvert_data*);
@@ -60,7 +61,6 @@ private:
 
     v4lconvert_data* m_converter;
     std::vector<std::uint8_t> m_packed; // the decoded frame, 3 bytes a pixel
-    std::string m_lastError;
 };
 
 } // namespace waterline

@@ -8,10 +8,18 @@
 //
 // Torch and flash are reported only where the driver exposes the V4L2 flash LED mode
 // control with the matching menu entry (most webcams have neither).
+//
+//     auto camera = V4L2Camera::open("/dev/video0");
+//     if (!camera)
+//         return log(camera.error()->localizedDescription());   // not a camera, or busy
+//     CaptureSession session(camera.releaseValue(), [](const PixelBuffer& frame) { show(frame); });
+//     session.startRunning();   // frames arrive on the session's queue until stopRunning()
 #pragma once
 
 #include <waterline/capture/CameraDevice.h>
 #include <waterline/capture/FrameConverter.h>
+#include <waterline/foundation/ErrorOr.h>
+#include <waterline/foundation/FileDescriptor.h>
 
 #include <filesystem>
 #include <memory>
@@ -23,9 +31,9 @@ namespace waterline {
 
 class V4L2Camera final : public CameraDevice {
 public:
-    // Opens the node; none (with the reason in `error`, when given) if it is not a
+    // Opens the node; an error (DeviceUnavailable, naming the node) when it is not a
     // streaming video capture device or cannot be opened.
-    static std::unique_ptr<V4L2Camera> open(const std::filesystem::path& node, std::string* error = nullptr);
+    static ErrorOr<std::unique_ptr<V4L2Camera>> open(const std::filesystem::path& node);
 
     // The card name of a streaming video capture node, or none for any other node.
     static std::optional<std::string> probe(const std::filesystem::path& node);
@@ -50,15 +58,16 @@ private:
         std::size_t length = 0;
     };
 
-    V4L2Camera(std::filesystem::path, int fd, std::string name);
+    V4L2Camera(std::filesystem::path, FileDescriptor device, std::string name);
     void readFlashControls();
     void setLedMode(int mode);
-    bool configureStream(std::string& error);
+    ErrorOr<void> configureStream();
+    ErrorOr<void> mapAndQueueBuffers(unsigned count);
     void releaseStream();
     void produceFrames(FrameSink&);
 
     std::filesystem::path m_node;
-    int m_fd;
+    FileDescriptor m_device;
     std::string m_name;
     bool m_hasTorch = false;
     bool m_hasFlash = false;
@@ -68,7 +77,7 @@ private:
     V4L2FrameFormat m_nativeFormat;
     std::vector<MappedBuffer> m_buffers;
     bool m_streaming = false;
-    int m_stopEvent = -1; // an eventfd that wakes the producer to stop
+    FileDescriptor m_stopEvent; // an eventfd that wakes the producer to stop
     std::thread m_producer;
 };
 

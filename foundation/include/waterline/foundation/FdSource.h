@@ -14,11 +14,12 @@
 // The source does not own the fd: remove the source before closing it.
 #pragma once
 
+#include <waterline/foundation/Guarded.h>
+
 #include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <utility>
 #include <vector>
 
@@ -60,8 +61,7 @@ private:
     std::atomic<Interest> m_readiness{Interest{}};
 
     // The loops this source was added to, so setInterest can reach them.
-    mutable std::mutex m_loopsLock;
-    std::vector<std::weak_ptr<detail::RunLoopCore>> m_loops;
+    Guarded<std::vector<std::weak_ptr<detail::RunLoopCore>>> m_loops;
 };
 
 } // namespace waterline

@@ -46,7 +46,7 @@ private:
     // destroys its own queue.
     struct State;
 
-    int waitForWorkerWhileServingMainLoop(); // returns the fd to close after joining
+    void waitForWorkerWhileServingMainLoop();
 
     const std::string m_name;
     std::shared_ptr<State> m_state;

@@ -5,18 +5,19 @@
 // the window, redraw and present if anything changed (so at most one present per turn),
 // then run the main run loop in its default mode until it handled one source (a timer,
 // a task posted from another thread, an fd) or a short time passed. SDL's input is not
-// an fd the run loop could wait on, so with a display that wait is bounded by 4 ms: the
-// loop sleeps in epoll, timers and posted tasks wake it at once, and input is picked up
-// at most 4 ms late, with no busy spinning. Off screen there is no outside input, so the
+// an fd the run loop could wait on, so with a display that wait is bounded by 4 ms
+// (kInputPollInterval): the loop sleeps in epoll, timers and posted tasks wake it at
+// once, and input is picked up at most that late, with no busy spinning. Off screen there is no outside input, so the
 // wait is longer; injected input is queued on the main thread and seen on the next turn.
 //
-//     ErrorPtr error;
-//     auto app = Application::create({.offscreen = false}, &error);
-//     build(app->window().rootView());
-//     return app->run();   // returns when the window is closed or quit() is called
+//     auto app = Application::create({.offscreen = false});
+//     if (!app)
+//         return report(app.error());
+//     build((*app)->window().rootView());
+//     return (*app)->run();   // returns when the window is closed or quit() is called
 #pragma once
 
-#include <waterline/foundation/Error.h>
+#include <waterline/foundation/ErrorOr.h>
 #include <waterline/ui/InputEvent.h>
 #include <waterline/ui/UIError.h>
 #include <waterline/ui/Window.h>
@@ -39,9 +40,9 @@ struct ApplicationOptions {
 
 class Application {
 public:
-    // The one application of the process; empty, with the reason in `error` when given,
-    // when the display or the font cannot be opened (see UIError.h).
-    static std::unique_ptr<Application> create(const ApplicationOptions&, ErrorPtr* error = nullptr);
+    // The one application of the process; an error when the display or the font cannot
+    // be opened (see UIError.h).
+    static ErrorOr<std::unique_ptr<Application>> create(const ApplicationOptions&);
     // The application created last and still alive, or nullptr.
     static Application* shared();
     ~Application();

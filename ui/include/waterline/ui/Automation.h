@@ -7,7 +7,7 @@
 //     automation.drag({30, 900}, {30, 200}, std::chrono::milliseconds(300), [&] { next(); });
 #pragma once
 
-#include <waterline/foundation/Error.h>
+#include <waterline/foundation/ErrorOr.h>
 #include <waterline/foundation/Geometry.h>
 
 #include <chrono>
@@ -32,8 +32,8 @@ public:
     // A key by name as the back end reports it: "Return", "Escape", "Space", "A", ...
     void key(std::string name, std::function<void()> done = {});
     void scroll(PointF, double dx, double dy, std::function<void()> done = {});
-    // Writes the 768 × 1024 screen as a PNG; the error, or none on success.
-    ErrorPtr screenshot(const std::string& path);
+    // Writes the 768 × 1024 screen as a PNG.
+    ErrorOr<void> screenshot(const std::string& path);
 
 private:
     Application& m_app;

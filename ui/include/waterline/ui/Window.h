@@ -12,9 +12,16 @@
 //
 // Drawing: views mark the screen areas they change; `render()` redraws just those areas
 // into the canvas (pixel rectangles) and reports them.
+//
+//     Window window;   // what an Application shows; on its own it needs no display
+//     auto& button = window.rootView().add<Button>(Button::Custom, RectF{0, 0, 60, 60});
+//     button.addTarget([] { saveThePhoto(); }, ControlEvent::TouchUpInside);
+//     window.dispatch(InputEvent::pointerDown({30, 30}));
+//     window.dispatch(InputEvent::pointerUp({30, 30}));   // the button's action runs
+//     auto changed = window.render();                     // the pixel rectangles redrawn
 #pragma once
 
-#include <waterline/foundation/Error.h>
+#include <waterline/foundation/ErrorOr.h>
 #include <waterline/ui/Canvas.h>
 #include <waterline/ui/InputEvent.h>
 #include <waterline/ui/View.h>
@@ -65,8 +72,7 @@ public:
     const Canvas& canvas() const { return m_canvas; }
 
     // Writes the screen as it is now (pending changes drawn first) as a 768 × 1024 PNG.
-    // Returns the error, or none on success.
-    ErrorPtr writeScreenshot(const std::string& path);
+    ErrorOr<void> writeScreenshot(const std::string& path);
 
     // Views call these; not for general use.
     static void forgetView(View&);

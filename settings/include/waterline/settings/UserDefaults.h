@@ -4,23 +4,25 @@
 // file is read once when the store is made; every change is written through at once,
 // atomically (a temporary file beside it, flushed to disk, then renamed over it), so
 // a crash leaves either the old or the new file. A missing key reads as false (or
-// none); a file that cannot be read as a flat object of string, true and false values
-// reads as empty, and is left as it is until the next successful write replaces it.
+// none). A file that is not a JSON object reads as empty and is left as it is until the
+// next successful write replaces it; a member of another kind (a number, null, an
+// array) is ignored while the other members are kept (the next write drops it).
 //
 //     auto& defaults = UserDefaults::standard();
 //     if (!defaults.boolForKey("rated")) scheduleRatePrompt();
-//     defaults.setBool("rated", true);
+//     if (auto saved = defaults.setBool("rated", true); !saved)
+//         report(saved.error());
 //
 //     UserDefaults scratch(testDirectory);   // tests: a store in a directory of their own
 //
 // Thread-safe.
 #pragma once
 
-#include <waterline/foundation/Error.h>
+#include <waterline/foundation/ErrorOr.h>
+#include <waterline/foundation/Guarded.h>
 
 #include <filesystem>
 #include <map>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -49,25 +51,30 @@ public:
     std::optional<std::string> stringForKey(const std::string& key) const;
     bool hasKey(const std::string& key) const;
 
-    // Each change is written to the file at once. On failure the value is still kept
-    // in memory and the error is returned (empty on success).
-    ErrorPtr setBool(const std::string& key, bool value);
-    ErrorPtr setString(const std::string& key, std::string value);
-    ErrorPtr removeObjectForKey(const std::string& key);
+    // Each change is written to the file at once. When the write fails the value is
+    // still kept in memory and the error says why. A key or string that is not valid
+    // UTF-8 cannot be written as JSON: it is refused and nothing changes.
+    ErrorOr<void> setBool(const std::string& key, bool value);
+    ErrorOr<void> setString(const std::string& key, std::string value);
+    ErrorOr<void> removeObjectForKey(const std::string& key);
 
     std::map<std::string, Value> dictionaryRepresentation() const;
     const std::filesystem::path& filePath() const { return m_filePath; }
 
-    // The small flat-JSON form used for the file (exposed for tests).
-    static std::string serialize(const std::map<std::string, Value>&);
+    // The file's form: one member per line, in key order (exposed for tests). None when
+    // a key or string is not valid UTF-8.
+    static std::optional<std::string> serialize(const std::map<std::string, Value>&);
+    // None when the text is not a JSON object.
     static std::optional<std::map<std::string, Value>> parse(std::string_view text);
 
 private:
-    ErrorPtr writeLocked() const;
+    using Values = std::map<std::string, Value>;
+    // Applies `change` to the values and writes them, unless the result cannot be written
+    // as JSON at all.
+    template <typename Change> ErrorOr<void> update(const std::string& key, Change change);
 
     const std::filesystem::path m_filePath;
-    mutable std::mutex m_lock;
-    std::map<std::string, Value> m_values;
+    Guarded<Values> m_values;
 };
 
 } // namespace waterline

@@ -1,5 +1,5 @@
 #include <waterline/foundation/TemporaryPath.h>
-#include <waterline/foundation/UserDefaults.h>
+#include <waterline/settings/UserDefaults.h>
 
 #include <gtest/gtest.h>
 
@@ -36,9 +36,9 @@ TEST_F(UserDefaultsTest, ValuesSurviveARestart)
     {
         UserDefaults defaults(directory);
         EXPECT_FALSE(defaults.boolForKey("rated")); // missing reads false
-        EXPECT_EQ(defaults.setBool("rated", true), nullptr);
-        EXPECT_EQ(defaults.setBool("more", false), nullptr);
-        EXPECT_EQ(defaults.setString("name", "Ann \"A\" \\ \n\t\x01 ü"), nullptr);
+        EXPECT_TRUE(defaults.setBool("rated", true));
+        EXPECT_TRUE(defaults.setBool("more", false));
+        EXPECT_TRUE(defaults.setString("name", "Ann \"A\" \\ \n\t\x01 ü"));
     }
     UserDefaults reopened(directory);
     EXPECT_TRUE(reopened.boolForKey("rated"));
@@ -50,7 +50,7 @@ TEST_F(UserDefaultsTest, ValuesSurviveARestart)
     EXPECT_EQ(fileContents(),
               "{\n  \"more\": false,\n  \"name\": \"Ann \\\"A\\\" \\\\ \\n\\t\\u0001 ü\",\n  \"rated\": true\n}\n");
 
-    EXPECT_EQ(reopened.removeObjectForKey("name"), nullptr);
+    EXPECT_TRUE(reopened.removeObjectForKey("name"));
     EXPECT_FALSE(UserDefaults(directory).hasKey("name"));
 }
 
@@ -65,7 +65,7 @@ TEST_F(UserDefaultsTest, CorruptFileReadsEmptyAndStaysUntilTheNextWrite)
     }
     EXPECT_EQ(fileContents(), corrupt);
     UserDefaults defaults(directory);
-    EXPECT_EQ(defaults.setBool("more", true), nullptr);
+    EXPECT_TRUE(defaults.setBool("more", true));
     EXPECT_EQ(fileContents(), "{\n  \"more\": true\n}\n");
 }
 
@@ -74,7 +74,7 @@ TEST_F(UserDefaultsTest, WritesLeaveNoTemporaryFilesAndMakeTheDirectory)
     const fs::path nested = directory / "config" / "waterline";
     UserDefaults defaults(nested);
     for (int i = 0; i < 5; ++i)
-        EXPECT_EQ(defaults.setBool(std::to_string(i), i % 2 == 0), nullptr);
+        EXPECT_TRUE(defaults.setBool(std::to_string(i), i % 2 == 0));
     int files = 0;
     for (const auto& entry : fs::directory_iterator(nested)) {
         ++files;
@@ -88,8 +88,9 @@ TEST_F(UserDefaultsTest, FailedWriteKeepsTheValueAndSaysWhy)
     // A directory where the file should be: the final rename cannot replace it.
     fs::create_directories(directory / "defaults.json" / "in the way");
     UserDefaults defaults(directory);
-    ErrorPtr error = defaults.setBool("rated", true);
-    ASSERT_TRUE(error);
+    auto saved = defaults.setBool("rated", true);
+    ASSERT_FALSE(saved);
+    ErrorPtr error = saved.error();
     EXPECT_EQ(error->domain(), "UserDefaultsErrorDomain");
     ASSERT_TRUE(error->underlyingError());
     EXPECT_EQ(error->underlyingError()->domain(), "POSIXErrorDomain");
@@ -100,11 +101,37 @@ TEST_F(UserDefaultsTest, FailedWriteKeepsTheValueAndSaysWhy)
     EXPECT_EQ(leftovers, 1); // the temporary file was removed
 }
 
+TEST_F(UserDefaultsTest, AMemberOfAnotherKindDoesNotCostTheOthers)
+{
+    writeFile(R"({"rated": true, "launches": 12, "name": "Ann"})");
+    UserDefaults defaults(directory);
+    EXPECT_TRUE(defaults.boolForKey("rated"));
+    EXPECT_EQ(defaults.stringForKey("name"), "Ann");
+    EXPECT_FALSE(defaults.hasKey("launches"));
+    ASSERT_TRUE(defaults.setBool("more", true));
+    EXPECT_EQ(fileContents(), "{\n  \"more\": true,\n  \"name\": \"Ann\",\n  \"rated\": true\n}\n");
+    EXPECT_EQ(fs::status(directory / "defaults.json").permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write);
+}
+
+TEST_F(UserDefaultsTest, TextThatIsNotUTF8IsRefusedAndChangesNothing)
+{
+    UserDefaults defaults(directory);
+    ASSERT_TRUE(defaults.setString("name", "Ann"));
+    auto refused = defaults.setString("name", "\xff\xfe");
+    ASSERT_FALSE(refused);
+    EXPECT_EQ(refused.error()->localizedDescription(), "The setting 'name' is not valid UTF-8 text");
+    EXPECT_FALSE(defaults.setBool("\xc3", true));
+    EXPECT_EQ(defaults.stringForKey("name"), "Ann");
+    EXPECT_EQ(defaults.dictionaryRepresentation().size(), 1u);
+    EXPECT_EQ(fileContents(), "{\n  \"name\": \"Ann\"\n}\n");
+}
+
 TEST(UserDefaultsFormat, ParsesFlatObjectsOnly)
 {
     using Map = std::map<std::string, UserDefaults::Value>;
     struct Case {
-        const char* text;
+        std::string_view text;
         std::optional<Map> expected;
     };
     const Case cases[] = {
@@ -114,9 +141,10 @@ TEST(UserDefaultsFormat, ParsesFlatObjectsOnly)
         {R"({"s": "\u00fc\ud83d\ude00\/\b\f\r"})", Map{{"s", std::string("\xC3\xBC\xF0\x9F\x98\x80/\b\f\r")}}},
         {"", std::nullopt},
         {"[]", std::nullopt},
-        {R"({"a": 1})", std::nullopt},
-        {R"({"a": null})", std::nullopt},
-        {R"({"a": {"b": true}})", std::nullopt},
+        // Members of other kinds are skipped; the object itself is still read.
+        {R"({"a": 1, "b": true})", Map{{"b", true}}},
+        {R"({"a": null, "b": [true], "c": {"d": true}, "e": "x"})", Map{{"e", std::string("x")}}},
+        {std::string_view("{}\0{", 4), std::nullopt},
         {R"({"a": tru})", std::nullopt},
         {R"({"a": true,})", std::nullopt},
         {R"({"a": true} x)", std::nullopt},
@@ -136,7 +164,9 @@ TEST(UserDefaultsFormat, SerializedFormParsesBackToTheSameValues)
 {
     std::map<std::string, UserDefaults::Value> values{
         {"", true}, {"quote\"key", std::string("\\")}, {"ctl", std::string("\x1f\x7f")}, {"utf8", std::string("日本")}};
-    EXPECT_EQ(UserDefaults::parse(UserDefaults::serialize(values)), values);
+    auto text = UserDefaults::serialize(values);
+    ASSERT_TRUE(text);
+    EXPECT_EQ(UserDefaults::parse(*text), values);
     EXPECT_EQ(UserDefaults::serialize({}), "{}\n");
 }
 

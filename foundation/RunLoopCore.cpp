@@ -132,7 +132,7 @@ RunLoopCore::Mode& RunLoopCore::modeLocked(const std::string& name)
             throwErrno("epoll_ctl");
         }
     }
-    return m_modes.emplace(name, Mode{epollFd, {}}).first->second;
+    return m_modes.emplace(name, Mode{epollFd, {}, {}}).first->second;
 }
 
 bool RunLoopCore::hasTaskLocked(const std::string& mode) const
@@ -383,6 +383,7 @@ void RunLoopCore::addSource(const std::shared_ptr<RunLoopCore>& self, const std:
             throwErrno("epoll_ctl");
         }
         state.sources.emplace(source->m_id, source);
+        state.registeredSources[source->fd()] = source->m_id;
 
         std::lock_guard sourceGuard(source->m_loopsLock);
         auto& loops = source->m_loops;
@@ -400,8 +401,10 @@ void RunLoopCore::removeSource(FdSource& source, std::optional<RunLoopMode> only
     bool stillHere = false;
     for (auto& [name, state] : m_modes) {
         if (!only || name == only->name) {
-            if (state.sources.erase(source.m_id))
+            if (state.sources.erase(source.m_id) && isRegistered(state, source)) {
+                state.registeredSources.erase(source.fd());
                 ::epoll_ctl(state.epollFd, EPOLL_CTL_DEL, source.fd(), nullptr); // fails harmlessly if closed
+            }
         } else if (state.sources.contains(source.m_id)) {
             stillHere = true;
         }
@@ -416,6 +419,12 @@ void RunLoopCore::removeSource(FdSource& source, std::optional<RunLoopMode> only
     // A run waiting on the removed fd only needs to notice on its next pass.
 }
 
+bool RunLoopCore::isRegistered(const Mode& state, const FdSource& source)
+{
+    auto it = state.registeredSources.find(source.fd());
+    return it != state.registeredSources.end() && it->second == source.m_id;
+}
+
 bool RunLoopCore::containsSource(const FdSource& source, RunLoopMode runMode) const
 {
     std::lock_guard guard(m_lock);
@@ -427,7 +436,7 @@ void RunLoopCore::updateInterest(const FdSource& source)
 {
     std::lock_guard guard(m_lock);
     for (auto& [name, state] : m_modes) {
-        if (!state.sources.contains(source.m_id))
+        if (!state.sources.contains(source.m_id) || !isRegistered(state, source))
             continue;
         epoll_event event{};
         event.events = epollEventsFor(source.interest());

@@ -435,7 +435,7 @@ void CurlTransport::deliverNextEvent()
     if (m_headerParser.state() == ResponseHeaderParser::State::Complete && !m_announcedHeader) {
         m_announcedHeader = true;
         event = Event::BytesAvailable;
-    } else if (buffered() > 0 && m_result == CURLE_OK) {
+    } else if (buffered() > 0) { // bytes that came before a failure are still delivered
         event = Event::BytesAvailable;
     } else {
         m_announcedEnd = true;

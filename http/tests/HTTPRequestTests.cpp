@@ -34,7 +34,7 @@ TEST(HTTPRequest, DownloadsIntoMemoryWithReadSizesByAnnouncedLength)
         EXPECT_EQ(request->responseStatusMessage(), "HTTP/1.1 200 OK");
         EXPECT_EQ(request->contentLength(), c.length);
         EXPECT_EQ(request->readBufferSize(), c.readSize);
-        EXPECT_EQ(bodyText(*request), content);
+        EXPECT_TRUE(bodyText(*request) == content) << bodyText(*request).size() << " bytes";
         EXPECT_TRUE(request->isFinished());
     }
 }
@@ -107,7 +107,7 @@ TEST(HTTPRequest, StreamsABodyFileFromDiskAndDeletesItsOwnTemporaryFile)
     request->startSynchronous();
     ASSERT_EQ(request->error(), nullptr) << errorText(*request);
     ASSERT_TRUE(server->waitForRequests(1, std::chrono::seconds(5)));
-    EXPECT_EQ(server->requests()[0].body, "head:" + content);
+    EXPECT_TRUE(server->requests()[0].body == "head:" + content);
     EXPECT_FALSE(std::filesystem::exists(*bodyFile));
 }
 

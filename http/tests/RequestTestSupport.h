@@ -2,13 +2,16 @@
 // URLs from text, and a delegate that records what it was told.
 #pragma once
 
+#include <waterline/foundation/RunLoop.h>
 #include <waterline/foundation/TemporaryPath.h>
 #include <waterline/http/HTTPRequest.h>
 #include <waterline/http/URL.h>
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -44,6 +47,16 @@ inline std::string errorText(const HTTPRequest& request)
 {
     auto error = request.error();
     return error ? error->localizedDescription() : std::string("(no error)");
+}
+
+// Runs the main run loop (default mode) until `done` holds or `seconds` pass; returns
+// whether `done` held. Main-thread notifications of requests arrive here.
+inline bool runMainUntil(const std::function<bool()>& done, double seconds = 10)
+{
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    while (!done() && std::chrono::steady_clock::now() < deadline)
+        RunLoop::main().runMode(kDefaultRunLoopMode, 0.05, true);
+    return done();
 }
 
 // Records the callbacks it implements; answers implements() for the finish and fail

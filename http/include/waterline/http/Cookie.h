@@ -25,13 +25,13 @@ struct Cookie {
     // Longest attribute value taken; a longer attribute is ignored.
     static constexpr std::size_t kMaximumAttributeValueSize = 1024;
 
-    std::string name;
-    std::string value;
+    std::string name{};
+    std::string value{};
     // Lower case, without a leading dot.
-    std::string domain;
+    std::string domain{};
     std::string path = "/";
     // None for a session cookie, which lasts as long as the process.
-    std::optional<Clock::time_point> expiresDate;
+    std::optional<Clock::time_point> expiresDate{};
     bool isSecure = false;
     bool isHTTPOnly = false;
     // Sent to exactly `domain`, not to its subdomains (no Domain attribute was given).

@@ -310,7 +310,8 @@ ErrorOr<void> CurlTransport::configure()
     // An empty proxy string also stops curl from reading proxies from the
     // environment: the caller has already decided.
     if (m_message.proxy)
-        m_proxyText = "http://" + m_message.proxy->host + ":" + std::to_string(m_message.proxy->port);
+        m_proxyText
+            = m_message.proxy->scheme + "://" + m_message.proxy->host + ":" + std::to_string(m_message.proxy->port);
     curl_easy_setopt(m_easy, CURLOPT_PROXY, m_proxyText.c_str());
     curl_easy_setopt(m_easy, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
 

@@ -5,10 +5,13 @@
 #include <waterline/foundation/FileIO.h>
 #include <waterline/testing/NginxServer.h>
 #include <waterline/testing/ScriptedServer.h>
+#include <waterline/testing/SquidProxy.h>
 #include <waterline/testing/Subprocess.h>
 #include <waterline/testing/TemporaryFolder.h>
 
 #include <gmock/gmock.h>
+
+#include <thread>
 
 using namespace waterline;
 using namespace waterline::test;
@@ -135,6 +138,27 @@ TEST(WlFetch, ExitStatusesTellWhatWentWrong)
     EXPECT_EQ(fetch({nginx->url("/"), "--bogus"}).exitCode, 64);
     EXPECT_EQ(fetch({nginx->url("/"), "-H", "NoColon"}).exitCode, 64);
     EXPECT_EQ(fetch({"--help"}).exitCode, 0);
+}
+
+TEST(WlFetch, GoesThroughAProxyOrAPACScript)
+{
+    START_OR_FAIL(nginx, NginxServer::start());
+    START_OR_FAIL(squid, SquidProxy::start());
+    ASSERT_FALSE(nginx->writeFile("p.txt", "proxied").isError());
+    ASSERT_FALSE(nginx->writeFile("q.txt", "proxied").isError());
+    ASSERT_FALSE(nginx
+                     ->writeFile("proxy.pac",
+                                 "function FindProxyForURL(u, h) { return 'PROXY 127.0.0.1:"
+                                     + std::to_string(squid->port()) + "'; }")
+                     .isError());
+    auto viaProxy = fetch({nginx->url("/p.txt"), "--proxy", "127.0.0.1:" + std::to_string(squid->port())});
+    EXPECT_EQ(viaProxy.output, "proxied");
+    auto viaPAC = fetch({nginx->url("/q.txt"), "--pac", nginx->url("/proxy.pac")});
+    EXPECT_EQ(viaPAC.output, "proxied");
+    for (int i = 0; i < 100 && squid->accessLog().find("q.txt") == std::string::npos; ++i)
+        std::this_thread::sleep_for(20ms);
+    EXPECT_THAT(squid->accessLog(), HasSubstr(nginx->url("/p.txt")));
+    EXPECT_THAT(squid->accessLog(), HasSubstr(nginx->url("/q.txt")));
 }
 
 TEST(WlFetch, KeepsCookiesInAJar)

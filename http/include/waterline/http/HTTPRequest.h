@@ -26,6 +26,7 @@
 #include <waterline/http/HTTPRequestDelegate.h>
 #include <waterline/http/HTTPRequestError.h>
 #include <waterline/http/HTTPTransport.h>
+#include <waterline/http/ProxyEntry.h>
 #include <waterline/http/TextEncoding.h>
 #include <waterline/http/URL.h>
 
@@ -198,9 +199,9 @@ public:
     bool readResponseHeadersReturningAuthenticationFailure();
     void cancelLoad();
     void removeTemporaryDownloadFile();
-    // The proxies a PAC script gives for `url` ("DIRECT" entries have no host); none
-    // when the script cannot be loaded or evaluated.
-    static std::optional<std::vector<std::optional<HTTPProxy>>> proxiesForURL(const URL& url, const URL& pacURL);
+    // The proxies the PAC script at `pacURL` (file:, or http(s): fetched directly by a
+    // request of its own) gives for `url`; none when it cannot be loaded or evaluated.
+    static std::optional<std::vector<ProxyEntry>> proxiesForURL(const URL& url, const URL& pacURL);
 
     // ---- seams for the authentication, progress and bandwidth layers ----
     void applyAuthorizationHeader() {}
@@ -228,6 +229,7 @@ private:
     void notifyOnMainThread(std::function<void(HTTPRequest&)> call);
     bool openBodyForSending(HTTPTransportMessage& message);
     ErrorOr<std::optional<HTTPProxy>> chooseProxy();
+    static std::optional<std::string> loadPACScriptText(const URL& pacURL);
     ErrorOr<void> writeToDownloadFile(std::span<const std::uint8_t> bytes);
     ErrorPtr finishDownloadFile();
     void takeContentLength(const HTTPHeaderFields& fields);
@@ -304,6 +306,8 @@ private:
     AtomicProperty<std::optional<std::string>> m_proxyHost;
     AtomicProperty<int> m_proxyPort{0};
     AtomicProperty<std::optional<URL>> m_PACurl;
+    // Set on the request that fetches a PAC script: it must not consult proxies itself.
+    bool m_connectsDirectly = false;
     // The host the caller's credentials and cookies were meant for; a redirect
     // elsewhere drops them.
     std::optional<URL> m_originalURL;

@@ -40,6 +40,7 @@ enum class HTTPVersion { HTTP1_0, HTTP1_1 };
 struct HTTPProxy {
     std::string host;
     int port = 0;
+    std::string scheme = "http"; // or https, socks4, socks5h
 };
 
 struct HTTPTransportMessage {

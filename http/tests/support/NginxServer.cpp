@@ -71,6 +71,12 @@ ErrorOr<void> NginxServer::writeFile(const std::filesystem::path& relativePath, 
     return writeFileAtomically(target, bytes, {.permissions = 0644, .durable = false});
 }
 
+std::string NginxServer::accessLog() const
+{
+    auto bytes = readFile(accessLogPath());
+    return bytes ? std::string(bytes->begin(), bytes->end()) : std::string();
+}
+
 std::string NginxServer::redirectPath(int hops, RedirectOptions options)
 {
     return "/redirect/" + std::to_string(options.status) + "/" + locationName(options.location) + "/"

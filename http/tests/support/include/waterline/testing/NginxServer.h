@@ -76,7 +76,9 @@ public:
     // Writes `bytes` to root()/relativePath, creating the folders on the way.
     ErrorOr<void> writeFile(const std::filesystem::path& relativePath, std::string_view bytes) const;
 
+    // One line per request: "GET /a.txt HTTP/1.1 206 10 range=bytes=3-" ("range=-" without Range).
     std::filesystem::path accessLogPath() const { return m_process->folder() / "access.log"; }
+    std::string accessLog() const;
     const ServerProcess& process() const { return *m_process; }
     void stop() { m_process->stop(); }
 

@@ -162,7 +162,8 @@ std::string httpSettings(const std::filesystem::path& folder)
         + pathText(folder / "access.log") + " requests;\n";
     for (const char* kind : {"client_body", "proxy", "fastcgi", "uwsgi", "scgi"})
         text += "    " + std::string(kind) + "_temp_path " + pathText(folder / kind) + ";\n";
-    text += "    types { text/plain txt; text/html html; application/json json; }\n"
+    text += "    types { text/plain txt; text/html html; application/json json; application/x-ns-proxy-autoconfig pac; "
+            "}\n"
             "    default_type application/octet-stream;\n"
             "    sendfile on;\n"
             "    tcp_nopush on;\n"

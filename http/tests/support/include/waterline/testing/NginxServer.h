@@ -2,7 +2,8 @@
 // in the foreground as one process under the current user, with its configuration,
 // pid file, logs and temporary folders in a folder of its own, and serves:
 //
-//   /FILE                  files of root(), with byte ranges
+//   /FILE                  files of root(), with byte ranges (*.pac as proxy
+//                          auto-configuration scripts, *.txt, *.html, *.json typed)
 //   /no-ranges/FILE        the same files, ignoring Range (always the whole file, 200)
 //   /gzip/FILE             the same files gzip-encoded (all types, any length) when the
 //                          request accepts gzip

@@ -3,6 +3,7 @@
 #include <waterline/foundation/FileDescriptor.h>
 #include <waterline/foundation/FileIO.h>
 #include <waterline/foundation/TemporaryPath.h>
+#include <waterline/testing/LoopbackPort.h>
 #include <waterline/testing/ScriptedServer.h>
 
 #include <gmock/gmock.h>
@@ -38,10 +39,7 @@ public:
     explicit RawClient(std::uint16_t port)
         : m_socket(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0))
     {
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_port = htons(port);
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        auto address = loopbackAddress(port);
         EXPECT_EQ(::connect(m_socket.get(), reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
     }
 

@@ -3,6 +3,7 @@
 #include "NginxConfig.h"
 
 #include <waterline/foundation/FileIO.h>
+#include <waterline/testing/Subprocess.h>
 
 namespace waterline::testing {
 
@@ -73,8 +74,7 @@ ErrorOr<void> NginxServer::writeFile(const std::filesystem::path& relativePath, 
 
 std::string NginxServer::accessLog() const
 {
-    auto bytes = readFile(accessLogPath());
-    return bytes ? std::string(bytes->begin(), bytes->end()) : std::string();
+    return fileText(accessLogPath());
 }
 
 std::string NginxServer::redirectPath(int hops, RedirectOptions options)

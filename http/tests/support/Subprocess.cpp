@@ -167,8 +167,7 @@ ErrorOr<CommandResult> runCommand(const std::vector<std::string>& argv, const Ru
         return pid.releaseError();
     }
     auto exit = waitForExit(*pid, options.timeout);
-    auto output = readFile(outputPath);
-    std::string text = output ? std::string(output->begin(), output->end()) : std::string();
+    std::string text = fileText(outputPath);
     removeOutput();
     if (!exit) {
         stopProcess(*pid, {.grace = 1s});
@@ -179,12 +178,15 @@ ErrorOr<CommandResult> runCommand(const std::vector<std::string>& argv, const Ru
     return CommandResult{*exit, std::move(text)};
 }
 
-std::string fileTail(const std::filesystem::path& path, std::size_t lines)
+std::string fileText(const std::filesystem::path& path)
 {
     auto bytes = readFile(path, {.maxBytes = 64 << 20});
-    if (!bytes)
-        return {};
-    std::string text(bytes->begin(), bytes->end());
+    return bytes ? std::string(bytes->begin(), bytes->end()) : std::string();
+}
+
+std::string fileTail(const std::filesystem::path& path, std::size_t lines)
+{
+    std::string text = fileText(path);
     // A final newline does not open a line of its own.
     std::size_t counted = text.ends_with('\n') ? text.size() - 1 : text.size();
     std::size_t start = 0;

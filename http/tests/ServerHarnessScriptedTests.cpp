@@ -3,6 +3,7 @@
 #include <waterline/foundation/FileDescriptor.h>
 #include <waterline/foundation/FileIO.h>
 #include <waterline/foundation/TemporaryPath.h>
+#include <waterline/testing/LoopbackPort.h>
 #include <waterline/testing/ScriptedServer.h>
 
 #include <gmock/gmock.h>
@@ -38,10 +39,7 @@ public:
     explicit RawClient(std::uint16_t port)
         : m_socket(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0))
     {
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_port = htons(port);
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        auto address = loopbackAddress(port);
         EXPECT_EQ(::connect(m_socket.get(), reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
     }
 
@@ -50,12 +48,13 @@ public:
         EXPECT_EQ(::send(m_socket.get(), bytes.data(), bytes.size(), 0), ssize_t(bytes.size()));
     }
 
-    // What arrives until the server closes, or until nothing came for `quiet`.
-    std::string receive(std::chrono::milliseconds quiet, bool* closed = nullptr)
+    // What arrives until the server closes, until nothing came for `quiet`, or until
+    // the bytes end with `last`.
+    std::string receive(std::chrono::milliseconds quiet, bool* closed = nullptr, std::string_view last = {})
     {
         std::string bytes;
         char chunk[4096];
-        while (true) {
+        while (last.empty() || !bytes.ends_with(last)) {
             pollfd fd{m_socket.get(), POLLIN, 0};
             if (::poll(&fd, 1, static_cast<int>(quiet.count())) <= 0)
                 break;
@@ -130,7 +129,8 @@ TEST(ServerHarnessScripted, HangsUntilStoppedAndDrips)
     RawClient client(server->port());
     client.send("GET /hang HTTP/1.1\r\nHost: x\r\n\r\n");
     bool closed = false;
-    EXPECT_EQ(client.receive(300ms, &closed), "HTTP/1.1 200 OK\r\nContent-Length: 1000\r\n\r\n");
+    EXPECT_EQ(client.receive(5s, &closed, "\r\n\r\n"), "HTTP/1.1 200 OK\r\nContent-Length: 1000\r\n\r\n");
+    EXPECT_EQ(client.receive(200ms, &closed), "");
     EXPECT_FALSE(closed);
     server->stop();
     EXPECT_EQ(client.receive(5s, &closed), "");

@@ -17,15 +17,6 @@ namespace waterline::testing {
 
 namespace {
 
-sockaddr_in loopbackAddress(std::uint16_t port)
-{
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(port);
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    return address;
-}
-
 // Inodes of the sockets in LISTEN state on 127.0.0.1:port or 0.0.0.0:port, from the
 // kernel's table (/proc/net/tcp: "sl local rem st tx:rx tr:when retrnsmt uid timeout inode").
 std::set<std::string> listeningSocketInodes(std::uint16_t port)
@@ -50,6 +41,15 @@ std::set<std::string> listeningSocketInodes(std::uint16_t port)
 }
 
 } // namespace
+
+sockaddr_in loopbackAddress(std::uint16_t port)
+{
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    return address;
+}
 
 ErrorOr<std::uint16_t> pickFreeLoopbackPort()
 {

@@ -155,10 +155,15 @@ std::string globalSection(const std::filesystem::path& folder)
 
 std::string httpSettings(const std::filesystem::path& folder)
 {
-    std::string text = "    access_log " + pathText(folder / "access.log") + ";\n";
+    std::string text
+        = "    log_format requests '$request_method $request_uri $server_protocol $status $body_bytes_sent "
+          "range=$http_range';\n"
+          "    access_log "
+        + pathText(folder / "access.log") + " requests;\n";
     for (const char* kind : {"client_body", "proxy", "fastcgi", "uwsgi", "scgi"})
         text += "    " + std::string(kind) + "_temp_path " + pathText(folder / kind) + ";\n";
-    text += "    types { text/plain txt; text/html html; application/json json; }\n"
+    text += "    types { text/plain txt; text/html html; application/json json; application/x-ns-proxy-autoconfig pac; "
+            "}\n"
             "    default_type application/octet-stream;\n"
             "    sendfile on;\n"
             "    tcp_nopush on;\n"

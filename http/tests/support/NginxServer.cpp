@@ -3,6 +3,7 @@
 #include "NginxConfig.h"
 
 #include <waterline/foundation/FileIO.h>
+#include <waterline/testing/Subprocess.h>
 
 namespace waterline::testing {
 
@@ -69,6 +70,11 @@ ErrorOr<void> NginxServer::writeFile(const std::filesystem::path& relativePath, 
     auto target = m_root / relativePath;
     WL_TRY(createFolder(target.parent_path()));
     return writeFileAtomically(target, bytes, {.permissions = 0644, .durable = false});
+}
+
+std::string NginxServer::accessLog() const
+{
+    return fileText(accessLogPath());
 }
 
 std::string NginxServer::redirectPath(int hops, RedirectOptions options)

@@ -138,11 +138,13 @@ RequestParse readBody(std::string_view buffer, std::size_t bodyStart, RecordedRe
 RequestParse parseRequest(std::string_view buffer, BodyReading reading, const RequestLimits& limits)
 {
     auto headEnd = buffer.find(kHeadEnd);
-    if (headEnd == std::string_view::npos) {
-        if (buffer.size() > limits.maxHeadBytes)
-            return MalformedRequest{"request head is larger than the limit"};
+    // The same limit whether the head's end has arrived or not, so that reading in
+    // pieces cannot change the verdict.
+    std::size_t headSize = headEnd == std::string_view::npos ? buffer.size() : headEnd + kHeadEnd.size();
+    if (headSize > limits.maxHeadBytes)
+        return MalformedRequest{"request head is larger than the limit"};
+    if (headEnd == std::string_view::npos)
         return IncompleteRequest{};
-    }
     RecordedRequest request;
     request.head = buffer.substr(0, headEnd + kHeadEnd.size());
     auto lineEnd = buffer.find(kLineEnd);

@@ -3,6 +3,8 @@
 #include "RequestParser.h"
 #include "ScriptedConnection.h"
 
+#include <waterline/testing/LoopbackPort.h>
+
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -21,9 +23,7 @@ ErrorOr<FileDescriptor> listenOnLoopback()
     FileDescriptor socket(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
     if (!socket)
         return Error::fromErrno(errno, "Cannot open a socket: " + errnoText(errno));
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    auto address = loopbackAddress(0);
     if (::bind(socket.get(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0
         || ::listen(socket.get(), 64) != 0)
         return Error::fromErrno(errno, "Cannot listen on a loopback port: " + errnoText(errno));

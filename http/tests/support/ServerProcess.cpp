@@ -89,6 +89,8 @@ ServerProcess::ServerProcess(ServerLaunch launch, TemporaryFolder folder, pid_t 
     , m_pid(pid)
     , m_port(port)
 {
+    // `prepare` may refer to its caller's locals, which are gone once start() returns.
+    m_launch.prepare = nullptr;
 }
 
 ServerProcess::~ServerProcess()

@@ -1,6 +1,7 @@
 #include <waterline/testing/SquidProxy.h>
 
 #include <waterline/foundation/FileIO.h>
+#include <waterline/testing/Subprocess.h>
 #include <waterline/foundation/TemporaryPath.h>
 
 #include <pwd.h>
@@ -120,8 +121,7 @@ std::string SquidProxy::url() const
 
 std::string SquidProxy::accessLog() const
 {
-    auto bytes = readFile(accessLogPath());
-    return bytes ? std::string(bytes->begin(), bytes->end()) : std::string();
+    return fileText(accessLogPath());
 }
 
 } // namespace waterline::testing

@@ -49,6 +49,33 @@ std::optional<ProcessExit> waitForExit(pid_t pid, std::chrono::milliseconds limi
     }
 }
 
+// The child starts clean: no inherited descriptors beyond the standard three (a test's
+// client sockets held open by a server would hide closed connections), default signal
+// dispositions and no blocked signals (a thread that blocks SIGTERM must not make its
+// servers deaf to it).
+class SpawnAttributes {
+public:
+    SpawnAttributes()
+    {
+        posix_spawnattr_init(&m_attributes);
+        sigset_t all;
+        sigset_t none;
+        sigfillset(&all);
+        sigemptyset(&none);
+        posix_spawnattr_setsigdefault(&m_attributes, &all);
+        posix_spawnattr_setsigmask(&m_attributes, &none);
+        posix_spawnattr_setflags(&m_attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
+    }
+    ~SpawnAttributes() { posix_spawnattr_destroy(&m_attributes); }
+    SpawnAttributes(const SpawnAttributes&) = delete;
+    SpawnAttributes& operator=(const SpawnAttributes&) = delete;
+
+    posix_spawnattr_t* get() { return &m_attributes; }
+
+private:
+    posix_spawnattr_t m_attributes;
+};
+
 class SpawnFileActions {
 public:
     SpawnFileActions() { posix_spawn_file_actions_init(&m_actions); }
@@ -87,11 +114,13 @@ ErrorOr<pid_t> spawnProcess(const std::vector<std::string>& argv, const SpawnOpt
     posix_spawn_file_actions_addopen(actions.get(), STDIN_FILENO, "/dev/null", O_RDONLY, 0);
     posix_spawn_file_actions_addopen(actions.get(), STDOUT_FILENO, output.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
     posix_spawn_file_actions_adddup2(actions.get(), STDOUT_FILENO, STDERR_FILENO);
+    posix_spawn_file_actions_addclosefrom_np(actions.get(), STDERR_FILENO + 1);
+    SpawnAttributes attributes;
 
     pid_t pid = 0;
     // posix_spawnp reports a missing program through its result (glibc uses vfork and
     // waits for the exec), so "not found" is an error here, not an exit status 127.
-    int result = posix_spawnp(&pid, argv[0].c_str(), actions.get(), nullptr, arguments.data(), environ);
+    int result = posix_spawnp(&pid, argv[0].c_str(), actions.get(), attributes.get(), arguments.data(), environ);
     if (result != 0)
         return Error::create(kDomain, result, "Cannot start " + argv[0] + ": " + errnoText(result));
     return pid;
@@ -138,8 +167,7 @@ ErrorOr<CommandResult> runCommand(const std::vector<std::string>& argv, const Ru
         return pid.releaseError();
     }
     auto exit = waitForExit(*pid, options.timeout);
-    auto output = readFile(outputPath);
-    std::string text = output ? std::string(output->begin(), output->end()) : std::string();
+    std::string text = fileText(outputPath);
     removeOutput();
     if (!exit) {
         stopProcess(*pid, {.grace = 1s});
@@ -150,12 +178,15 @@ ErrorOr<CommandResult> runCommand(const std::vector<std::string>& argv, const Ru
     return CommandResult{*exit, std::move(text)};
 }
 
-std::string fileTail(const std::filesystem::path& path, std::size_t lines)
+std::string fileText(const std::filesystem::path& path)
 {
     auto bytes = readFile(path, {.maxBytes = 64 << 20});
-    if (!bytes)
-        return {};
-    std::string text(bytes->begin(), bytes->end());
+    return bytes ? std::string(bytes->begin(), bytes->end()) : std::string();
+}
+
+std::string fileTail(const std::filesystem::path& path, std::size_t lines)
+{
+    std::string text = fileText(path);
     // A final newline does not open a line of its own.
     std::size_t counted = text.ends_with('\n') ? text.size() - 1 : text.size();
     std::size_t start = 0;

@@ -9,9 +9,13 @@
 #include <chrono>
 #include <cstdint>
 
+#include <netinet/in.h>
 #include <sys/types.h>
 
 namespace waterline::testing {
+
+// The socket address 127.0.0.1:port.
+sockaddr_in loopbackAddress(std::uint16_t port);
 
 // A port on 127.0.0.1 that was free a moment ago.
 ErrorOr<std::uint16_t> pickFreeLoopbackPort();

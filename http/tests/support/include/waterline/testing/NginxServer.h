@@ -2,7 +2,8 @@
 // in the foreground as one process under the current user, with its configuration,
 // pid file, logs and temporary folders in a folder of its own, and serves:
 //
-//   /FILE                  files of root(), with byte ranges
+//   /FILE                  files of root(), with byte ranges (*.pac as proxy
+//                          auto-configuration scripts, *.txt, *.html, *.json typed)
 //   /no-ranges/FILE        the same files, ignoring Range (always the whole file, 200)
 //   /gzip/FILE             the same files gzip-encoded (all types, any length) when the
 //                          request accepts gzip
@@ -76,7 +77,9 @@ public:
     // Writes `bytes` to root()/relativePath, creating the folders on the way.
     ErrorOr<void> writeFile(const std::filesystem::path& relativePath, std::string_view bytes) const;
 
+    // One line per request: "GET /a.txt HTTP/1.1 206 10 range=bytes=3-" ("range=-" without Range).
     std::filesystem::path accessLogPath() const { return m_process->folder() / "access.log"; }
+    std::string accessLog() const;
     const ServerProcess& process() const { return *m_process; }
     void stop() { m_process->stop(); }
 

@@ -24,7 +24,8 @@ using HeaderFields = std::vector<std::pair<std::string, std::string>>;
 enum class RequestReading {
     Whole,    // head and body (by Content-Length or chunked), answering "100 Continue" when asked
     HeadOnly, // only the head: a body stays unread, so the client's upload stalls
-    Nothing,  // nothing at all (the request is not recorded)
+    Nothing,  // nothing at all, the request is not recorded: for a reply taken when a new
+              // connection is accepted (on a kept-alive connection it reads as HeadOnly)
 };
 
 enum class AfterReply {

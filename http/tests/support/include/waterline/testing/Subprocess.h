@@ -67,6 +67,9 @@ struct RunOptions {
 // time-out (the error then carries the output so far).
 ErrorOr<CommandResult> runCommand(const std::vector<std::string>& argv, const RunOptions& options = {});
 
+// The whole of a text file ("" when it cannot be read), for logs a test inspects.
+std::string fileText(const std::filesystem::path& path);
+
 // The last `lines` lines of a text file ("" when it cannot be read), for error messages.
 std::string fileTail(const std::filesystem::path& path, std::size_t lines = 20);
 

@@ -58,12 +58,13 @@ void ResponseHeaderParser::takeLine(std::string_view line)
         takeFieldLine(line);
 }
 
-// "HTTP/1.1 200 OK": a version, one space, three digits, then an optional reason.
+// "HTTP/1.1 200 OK": a version, one space, three digits (100 or above), then an
+// optional reason.
 void ResponseHeaderParser::takeStatusLine(std::string_view line)
 {
     auto space = line.find(' ');
     bool valid = line.starts_with("HTTP/") && space != std::string_view::npos && line.size() >= space + 4
-        && isDigit(line[space + 1]) && isDigit(line[space + 2]) && isDigit(line[space + 3])
+        && isDigit(line[space + 1]) && line[space + 1] != '0' && isDigit(line[space + 2]) && isDigit(line[space + 3])
         && (line.size() == space + 4 || line[space + 4] == ' ');
     if (!valid) {
         m_state = State::Malformed;

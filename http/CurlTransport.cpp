@@ -23,6 +23,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <cstring>
 #include <map>
@@ -279,8 +280,23 @@ ErrorOr<void> CurlTransport::start()
     return {};
 }
 
+// A method is an HTTP token; anything else could add lines of its own to the request.
+bool isToken(std::string_view text)
+{
+    constexpr std::string_view punctuation = "!#$%&'*+-.^_`|~";
+    return !text.empty() && std::all_of(text.begin(), text.end(), [&](char c) {
+        return std::isalnum(static_cast<unsigned char>(c)) || punctuation.find(c) != std::string_view::npos;
+    });
+}
+
 ErrorOr<void> CurlTransport::configure()
 {
+    if (!isToken(m_message.method))
+        return Error::create(kTransportErrorDomain, CURLE_BAD_FUNCTION_ARGUMENT,
+                             "The request method is not a token: '" + m_message.method + "'");
+    if (auto unsafe = m_message.headers.firstUnsafeField())
+        return Error::create(kTransportErrorDomain, CURLE_BAD_FUNCTION_ARGUMENT,
+                             "A header name or value holds a line break or NUL: '" + unsafe->first + "'");
     m_urlText = m_message.url.string();
     curl_easy_setopt(m_easy, CURLOPT_URL, m_urlText.c_str());
     curl_easy_setopt(m_easy, CURLOPT_PRIVATE, this);

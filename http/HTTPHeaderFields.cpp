@@ -26,6 +26,24 @@ std::vector<HTTPHeaderFields::Field>::iterator HTTPHeaderFields::find(std::strin
                         [&](const Field& field) { return namesEqual(field.first, name); });
 }
 
+bool HTTPHeaderFields::isSafeValue(std::string_view value)
+{
+    return value.find_first_of(std::string_view("\r\n\0", 3)) == std::string_view::npos;
+}
+
+bool HTTPHeaderFields::isSafeName(std::string_view name)
+{
+    return !name.empty() && isSafeValue(name) && name.find(':') == std::string_view::npos;
+}
+
+std::optional<HTTPHeaderFields::Field> HTTPHeaderFields::firstUnsafeField() const
+{
+    for (const auto& field : m_fields)
+        if (!isSafeName(field.first) || !isSafeValue(field.second))
+            return field;
+    return std::nullopt;
+}
+
 void HTTPHeaderFields::set(std::string_view name, std::string_view value)
 {
     if (auto it = find(name); it != m_fields.end())

@@ -79,10 +79,7 @@ void HTTPRequest::setQueue(std::weak_ptr<HTTPRequestQueue> queue)
 
 ErrorOr<void> HTTPRequest::addRequestHeader(const std::string& name, const std::string& value)
 {
-    auto unsafe = [](const std::string& text) {
-        return text.find_first_of(std::string_view("\r\n\0", 3)) != std::string::npos;
-    };
-    if (name.empty() || unsafe(name) || unsafe(value))
+    if (!HTTPHeaderFields::isSafeName(name) || !HTTPHeaderFields::isSafeValue(value))
         return Error::create(kHTTPRequestErrorDomain, static_cast<int>(HTTPRequestErrorCode::UnableToCreateRequest),
                              "A header name or value holds a line break or NUL: '" + name + "'");
     m_requestHeaders.modify([&](std::optional<HTTPHeaderFields>& headers) {

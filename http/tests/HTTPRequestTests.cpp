@@ -141,14 +141,31 @@ TEST(HTTPRequest, DefaultUserAgentNamesApplicationSystemAndLocale)
     EXPECT_THAT(*agent, HasSubstr("Linux"));
 }
 
-TEST(HTTPRequest, RefusesLineBreaksInHeaders)
+// Caller text with line breaks never reaches the wire: refused when added, and a
+// request whose headers or method were set around that check fails unsent.
+TEST(HTTPRequest, RefusesLineBreaksInHeadersAndMethods)
 {
-    auto request = requestFor("http://127.0.0.1:1/");
-    for (auto [name, value] : {std::pair{"X-A", "one\r\nInjected: yes"}, {"X-B\n", "v"}, {"", "v"}}) {
+    START_OR_FAIL(server, ScriptedServer::start());
+    server->setResponder([](const RecordedRequest&) { return ScriptedReply::response(200, {}, "ok"); });
+    auto request = requestFor(server->url("/"));
+    for (auto [name, value] : {std::pair{"X-A", "one\r\nInjected: yes"}, {"X-B\n", "v"}, {"", "v"}, {"A:B", "v"}}) {
         auto added = request->addRequestHeader(name, value);
         ASSERT_TRUE(added.isError()) << name;
     }
     EXPECT_FALSE(request->requestHeaders());
+
+    HTTPHeaderFields smuggled;
+    smuggled.set("X-A", "one\r\nInjected: yes");
+    request->setRequestHeaders(smuggled);
+    request->startSynchronous();
+    ASSERT_NE(request->error(), nullptr);
+    EXPECT_EQ(request->error()->code(), 6);
+
+    auto method = requestFor(server->url("/"));
+    method->setRequestMethod("GET / HTTP/1.1\r\nInjected: yes\r\n\r\nGET");
+    method->startSynchronous();
+    ASSERT_NE(method->error(), nullptr);
+    EXPECT_EQ(server->requests().size(), 0u);
 }
 
 TEST(HTTPRequest, KeepsCookiesAcrossRequests)

@@ -42,7 +42,8 @@ TEST(ResponseHeaderParser, PassesOverInterimResponsesAndAcceptsBareLineFeeds)
 
 TEST(ResponseHeaderParser, RefusesWhatIsNotAResponseAndOversizedBlocks)
 {
-    for (const char* bad : {"ICY 200 OK\r\n", "HTTP/1.1 20 OK\r\n", "HTTP/1.1 2000\r\n", "HTTP/1.1 000 OK\r\n", "\r\n"}) {
+    for (const char* bad :
+         {"ICY 200 OK\r\n", "HTTP/1.1 20 OK\r\n", "HTTP/1.1 2000\r\n", "HTTP/1.1 000 OK\r\n", "\r\n"}) {
         ResponseHeaderParser parser;
         EXPECT_EQ(parser.feed(bad), State::Malformed) << bad;
     }

@@ -36,6 +36,12 @@ public:
     bool operator==(const HTTPHeaderFields&) const = default;
 
     static bool namesEqual(std::string_view a, std::string_view b);
+    // Whether a name or value can go on the wire as one line: no CR, LF or NUL (and, for
+    // a name, not empty).
+    static bool isSafeName(std::string_view name);
+    static bool isSafeValue(std::string_view value);
+    // The first field that is not safe to send, if any.
+    std::optional<Field> firstUnsafeField() const;
 
 private:
     std::vector<Field>::const_iterator find(std::string_view name) const;

@@ -439,26 +439,30 @@ bool CurlTransport::hasPendingEvent() const
     return headerWaiting || buffered() > 0 || (m_finished && !m_announcedEnd);
 }
 
-// One event per wake-up, so that each slice of the caller's loop handles one; the
-// eventfd is raised again while more are waiting.
+// Delivers the waiting events in order: the complete header block, then body bytes
+// (one read's worth per event, as long as bytes wait), then the end.
 void CurlTransport::deliverNextEvent()
 {
     std::uint64_t count;
     [[maybe_unused]] auto taken = ::read(m_wakeFd, &count, sizeof count);
     m_signalled = false;
-    if (m_closed.load() || !hasPendingEvent())
-        return;
-    Event event;
-    if (m_headerParser.state() == ResponseHeaderParser::State::Complete && !m_announcedHeader) {
-        m_announcedHeader = true;
-        event = Event::BytesAvailable;
-    } else if (buffered() > 0) { // bytes that came before a failure are still delivered
-        event = Event::BytesAvailable;
-    } else {
-        m_announcedEnd = true;
-        event = m_result == CURLE_OK ? Event::Complete : Event::Error;
+    while (!m_closed.load() && hasPendingEvent()) {
+        Event event;
+        if (m_headerParser.state() == ResponseHeaderParser::State::Complete && !m_announcedHeader) {
+            m_announcedHeader = true;
+            event = Event::BytesAvailable;
+        } else if (buffered() > 0) { // bytes that came before a failure are still delivered
+            std::size_t before = buffered();
+            m_onEvent(Event::BytesAvailable); // may close this transport
+            if (!m_closed.load() && buffered() == before)
+                break; // the reader took nothing (throttled): ask again on the next slice
+            continue;
+        } else {
+            m_announcedEnd = true;
+            event = m_result == CURLE_OK ? Event::Complete : Event::Error;
+        }
+        m_onEvent(event); // may close this transport
     }
-    m_onEvent(event); // may close this transport
     if (!m_closed.load() && hasPendingEvent())
         signal();
 }

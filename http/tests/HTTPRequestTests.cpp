@@ -8,6 +8,8 @@
 
 #include <gmock/gmock.h>
 
+#include <thread>
+
 using namespace waterline;
 using namespace waterline::test;
 using namespace waterline::testing;
@@ -185,6 +187,30 @@ TEST(HTTPRequest, KeepsCookiesAcrossRequests)
     without->setUseCookiePersistance(false);
     without->startSynchronous();
     EXPECT_THAT(bodyText(*without), ::testing::Not(HasSubstr("flavour")));
+}
+
+} // namespace
+
+namespace {
+
+// Requests made one after another on one thread share a connection; requests on
+// another thread do not use it.
+TEST(HTTPRequest, ReusesConnectionsOfItsOwnThread)
+{
+    START_OR_FAIL(server, ScriptedServer::start());
+    server->setResponder([](const RecordedRequest&) { return ScriptedReply::response(200, {}, "again"); });
+    for (int i = 0; i < 3; ++i) {
+        auto request = requestFor(server->url("/r"));
+        request->startSynchronous();
+        EXPECT_EQ(bodyText(*request), "again") << errorText(*request);
+    }
+    EXPECT_EQ(server->connectionCount(), 1);
+    std::thread other([&] {
+        auto request = requestFor(server->url("/r"));
+        request->startSynchronous();
+    });
+    other.join();
+    EXPECT_EQ(server->connectionCount(), 2);
 }
 
 } // namespace

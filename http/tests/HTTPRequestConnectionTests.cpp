@@ -8,6 +8,7 @@
 #include <waterline/testing/LoopbackPort.h>
 #include <waterline/testing/NginxServer.h>
 #include <waterline/testing/ScriptedServer.h>
+#include <waterline/testing/Subprocess.h>
 #include <waterline/testing/TestCertificateAuthority.h>
 
 #include <gmock/gmock.h>
@@ -23,12 +24,6 @@ using namespace std::chrono_literals;
 using ::testing::HasSubstr;
 
 namespace {
-
-std::string fileText(const std::string& path)
-{
-    auto bytes = readFile(path);
-    return bytes ? std::string(bytes->begin(), bytes->end()) : std::string("(unreadable)");
-}
 
 double processCPUSeconds()
 {

@@ -40,12 +40,6 @@ Fetched fetch(std::vector<std::string> arguments)
     return {result->exit.exitCode.value_or(-1), result->output};
 }
 
-std::string fileText(const std::filesystem::path& path)
-{
-    auto bytes = readFile(path);
-    return bytes ? std::string(bytes->begin(), bytes->end()) : std::string("(unreadable)");
-}
-
 TEST(WlFetch, DownloadsToStdoutAndFilesAndDecodesGzip)
 {
     START_OR_FAIL(nginx, NginxServer::start());

@@ -100,6 +100,10 @@ private:
     std::string m_proxyText;
     char m_errorText[CURL_ERROR_SIZE] = {};
     std::thread::id m_owner = std::this_thread::get_id();
+    // The opening thread's multi handle and loop, so that detaching never reaches
+    // another thread's.
+    CurlMulti& m_multi = CurlMulti::current();
+    RunLoop& m_loop = RunLoop::current();
 
     int m_wakeFd = -1;
     std::shared_ptr<FdSource> m_wake;
@@ -270,13 +274,13 @@ ErrorOr<void> CurlTransport::start()
         return Error::fromErrno(errno, "Unable to make the transport's wake-up descriptor");
     m_wake = FdSource::create(m_wakeFd, FdSource::Read);
     m_wake->onReady = [this] { deliverNextEvent(); };
-    RunLoop::current().addSource(m_wake, kHTTPRequestMode);
+    m_loop.addSource(m_wake, kHTTPRequestMode);
 
     m_easy = curl_easy_init();
     if (!m_easy)
         return Error::create(kTransportErrorDomain, CURLE_FAILED_INIT, "Unable to make a transfer handle");
     WL_TRY(configure());
-    CurlMulti::current().add(m_easy); // curl arms its timer; the exchange starts from the loop
+    m_multi.add(m_easy); // curl arms its timer; the exchange starts from the loop
     return {};
 }
 
@@ -310,7 +314,7 @@ ErrorOr<void> CurlTransport::configure()
     curl_easy_setopt(m_easy, CURLOPT_WRITEFUNCTION, &CurlTransport::onBody);
     curl_easy_setopt(m_easy, CURLOPT_WRITEDATA, this);
     curl_easy_setopt(m_easy, CURLOPT_CLOSESOCKETFUNCTION, &CurlTransport::onCloseSocket);
-    curl_easy_setopt(m_easy, CURLOPT_CLOSESOCKETDATA, &CurlMulti::current());
+    curl_easy_setopt(m_easy, CURLOPT_CLOSESOCKETDATA, &m_multi);
     curl_easy_setopt(m_easy, CURLOPT_BUFFERSIZE, 65536L);
     curl_easy_setopt(m_easy, CURLOPT_TCP_NODELAY, 1L);
     // The inactivity time-out is the caller's; curl must not give up on its own.
@@ -503,7 +507,9 @@ void CurlTransport::close()
         detach();
 }
 
-// Takes the exchange out of curl and the run loop; only on the opening thread.
+// Takes the exchange out of curl and the run loop. Meant for the opening thread (the
+// request detaches before its main returns); should it happen elsewhere, it still
+// reaches the opening thread's multi handle and loop, never the caller's own.
 void CurlTransport::detach()
 {
     if (m_detached)
@@ -511,7 +517,7 @@ void CurlTransport::detach()
     m_detached = true;
     m_closed.store(true);
     if (m_easy) {
-        CurlMulti::current().remove(m_easy);
+        m_multi.remove(m_easy);
         curl_easy_cleanup(m_easy);
         m_easy = nullptr;
     }
@@ -520,7 +526,7 @@ void CurlTransport::detach()
     if (m_message.body)
         m_message.body->close();
     if (m_wake) {
-        RunLoop::current().removeSource(m_wake, kHTTPRequestMode);
+        m_loop.removeSource(m_wake, kHTTPRequestMode);
         m_wake.reset();
     }
     if (m_wakeFd >= 0) {

@@ -4,6 +4,9 @@
 #include <waterline/http/GzipCodec.h>
 #include <waterline/http/HTTPRequest.h>
 
+#include <cxxabi.h>
+
+#include <cstdlib>
 #include <exception>
 #include <typeinfo>
 
@@ -90,6 +93,19 @@ ErrorOr<void> HTTPRequest::addRequestHeader(const std::string& name, const std::
     return {};
 }
 
+namespace {
+
+// "std::runtime_error" rather than the mangled "St13runtime_error".
+std::string exceptionName(const std::exception& exception)
+{
+    int status = 0;
+    std::unique_ptr<char, decltype(&std::free)> readable(
+        abi::__cxa_demangle(typeid(exception).name(), nullptr, nullptr, &status), &std::free);
+    return status == 0 && readable ? std::string(readable.get()) : std::string(typeid(exception).name());
+}
+
+} // namespace
+
 // The whole exchange; anything thrown inside becomes a failure with code 10.
 void HTTPRequest::main()
 {
@@ -97,7 +113,7 @@ void HTTPRequest::main()
     try {
         runExchange();
     } catch (const std::exception& exception) {
-        std::string name = typeid(exception).name();
+        std::string name = exceptionName(exception);
         auto inner = Error::create(kHTTPRequestErrorDomain, static_cast<int>(HTTPRequestErrorCode::UnhandledException),
                                    {.localizedDescription = name, .failureReason = exception.what()});
         failWithError(

@@ -113,6 +113,7 @@ TEST(HTTPRequestLife, ExceptionInsideTheRequestBecomesCode10)
     ASSERT_NE(request->error(), nullptr);
     EXPECT_EQ(request->error()->code(), 10);
     EXPECT_EQ(request->error()->failureReason(), "delegate broke");
+    EXPECT_EQ(errorText(*request), "std::runtime_error");
     ASSERT_NE(request->error()->underlyingError(), nullptr);
     EXPECT_EQ(request->error()->underlyingError()->code(), 10);
     EXPECT_TRUE(request->isFinished());

@@ -156,6 +156,8 @@ bool applyDomain(Cookie& cookie, const std::optional<std::string>& domainAttribu
 
 std::optional<Cookie> Cookie::parse(std::string_view setCookieValue, const URL& requestURL, Clock::time_point now)
 {
+    if (requestURL.host().empty())
+        return std::nullopt; // no host to set it for (a file: URL)
     const auto pairEnd = std::min(setCookieValue.find(';'), setCookieValue.size());
     const auto pair = setCookieValue.substr(0, pairEnd);
     const auto equals = pair.find('=');

@@ -89,6 +89,9 @@ TEST_F(PACScriptFiles, LoadFailures)
     EXPECT_EQ(PACScript::load(url("http://wpad/wpad.dat")).error()->localizedDescription(),
               "Cannot load the PAC script http://wpad/wpad.dat: only file: URLs are read here");
     EXPECT_TRUE(PACScript::load(url("file://elsewhere/proxy.pac")).isError());
+    write("real.pac", "function FindProxyForURL() { return 'DIRECT'; }", "real.pac");
+    EXPECT_TRUE(PACScript::load(url(("file://" + (m_folder / "real.pac%00.txt").string()).c_str())).isError())
+        << "a NUL byte must not cut the path short";
 }
 
 TEST(PACScript, SeesTheURLWithoutCredentialsAndTheHostWithoutBrackets)

@@ -1,5 +1,7 @@
 // Reading a "Set-Cookie" value (RFC 6265 section 5.2) and matching a cookie against a
 // request (sections 5.1.3, 5.1.4, 5.4).
+#include "AsciiCase.h"
+
 #include <waterline/http/Cookie.h>
 #include <waterline/http/CookieDate.h>
 
@@ -21,14 +23,6 @@ std::string_view trimmed(std::string_view text)
     while (!text.empty() && (text.back() == ' ' || text.back() == '\t'))
         text.remove_suffix(1);
     return text;
-}
-
-std::string lowerCased(std::string_view text)
-{
-    std::string result(text);
-    for (auto& c : result)
-        c = static_cast<char>((c >= 'A' && c <= 'Z') ? c - 'A' + 'a' : c);
-    return result;
 }
 
 bool isControlCharacter(char c)
@@ -100,7 +94,7 @@ struct Attributes {
 void takeAttribute(Attributes& attributes, std::string_view text, Clock::time_point now)
 {
     const auto equals = text.find('=');
-    const auto name = lowerCased(trimmed(text.substr(0, equals)));
+    const auto name = asciiLowercased(trimmed(text.substr(0, equals)));
     const auto value = equals == std::string_view::npos ? std::string_view{} : trimmed(text.substr(equals + 1));
     if (value.size() > Cookie::kMaximumAttributeValueSize)
         return;
@@ -112,9 +106,9 @@ void takeAttribute(Attributes& attributes, std::string_view text, Clock::time_po
             attributes.maxAge = expiry;
     } else if (name == "domain") {
         if (value.starts_with('.'))
-            attributes.domain = lowerCased(value.substr(1));
+            attributes.domain = asciiLowercased(value.substr(1));
         else if (!value.empty())
-            attributes.domain = lowerCased(value);
+            attributes.domain = asciiLowercased(value);
     } else if (name == "path") {
         attributes.path = value.starts_with('/') ? std::optional<std::string>(value) : std::nullopt;
     } else if (name == "secure") {
@@ -156,6 +150,8 @@ bool applyDomain(Cookie& cookie, const std::optional<std::string>& domainAttribu
 
 std::optional<Cookie> Cookie::parse(std::string_view setCookieValue, const URL& requestURL, Clock::time_point now)
 {
+    if (requestURL.host().empty())
+        return std::nullopt; // no host to set it for (a file: URL)
     const auto pairEnd = std::min(setCookieValue.find(';'), setCookieValue.size());
     const auto pair = setCookieValue.substr(0, pairEnd);
     const auto equals = pair.find('=');

@@ -68,10 +68,17 @@ struct FileCloser {
 };
 using OwnedFile = std::unique_ptr<std::FILE, FileCloser>;
 
-// Closes `out`, turning a failed final flush into a file error: the data did not all
-// reach the file.
-int closeOutput(OwnedFile out, int result)
+// Runs `operation` from the file `source` into a new file `destination` (replacing
+// one that exists). A failed final flush of the output is a file error: the data did
+// not all reach the file.
+int betweenFiles(const std::filesystem::path& source, const std::filesystem::path& destination,
+                 int (*operation)(std::FILE*, std::FILE*), int cannotCreateDestinationResult)
 {
+    OwnedFile out(std::fopen(destination.c_str(), "wb"));
+    if (!out)
+        return cannotCreateDestinationResult;
+    OwnedFile in(std::fopen(source.c_str(), "rb"));
+    const int result = in ? operation(in.get(), out.get()) : GzipCodec::kFileError;
     const bool closed = std::fclose(out.release()) == 0;
     return (result == GzipCodec::kSuccess && !closed) ? GzipCodec::kFileError : result;
 }
@@ -126,14 +133,7 @@ std::optional<GzipCodec::Data> GzipCodec::uncompressZippedData(Bytes data)
 int GzipCodec::uncompressZippedDataFromFile(const std::filesystem::path& source,
                                             const std::filesystem::path& destination)
 {
-    OwnedFile out(std::fopen(destination.c_str(), "wb"));
-    if (!out)
-        return kCannotCreateDestination;
-    OwnedFile in(std::fopen(source.c_str(), "rb"));
-    if (!in)
-        return closeOutput(std::move(out), kFileError);
-    const int result = uncompressZippedDataFromSource(in.get(), out.get());
-    return closeOutput(std::move(out), result);
+    return betweenFiles(source, destination, uncompressZippedDataFromSource, kCannotCreateDestination);
 }
 
 int GzipCodec::uncompressZippedDataFromSource(std::FILE* in, std::FILE* out)
@@ -203,12 +203,8 @@ std::optional<GzipCodec::Data> GzipCodec::compressData(Bytes data)
 
 int GzipCodec::compressDataFromFile(const std::filesystem::path& source, const std::filesystem::path& destination)
 {
-    OwnedFile out(std::fopen(destination.c_str(), "wb"));
-    OwnedFile in(std::fopen(source.c_str(), "rb"));
-    if (!out || !in)
-        return kFileError;
-    const int result = compressDataFromSource(in.get(), out.get());
-    return closeOutput(std::move(out), result);
+    // A destination that cannot be created is reported like any other file error.
+    return betweenFiles(source, destination, compressDataFromSource, kFileError);
 }
 
 int GzipCodec::compressDataFromSource(std::FILE* in, std::FILE* out)

@@ -175,7 +175,10 @@ ErrorOr<PACScript> PACScript::load(const URL& scriptURL)
         return failed("only file: URLs are read here");
     if (!scriptURL.host().empty() && scriptURL.host() != "localhost")
         return failed("the file is on another host");
-    auto bytes = readFile(URL::percentDecode(scriptURL.path()), {.maxBytes = kMaximumScriptSize});
+    const auto path = URL::percentDecode(scriptURL.path());
+    if (path.find('\0') != std::string::npos)
+        return failed("the path holds a NUL byte"); // it would name another file
+    auto bytes = readFile(path, {.maxBytes = kMaximumScriptSize});
     if (!bytes)
         return failed(bytes.error()->localizedDescription());
     return PACScript(std::string(bytes->begin(), bytes->end()));

@@ -1,4 +1,6 @@
 // Proxy entries and the reading of PAC answers.
+#include "AsciiCase.h"
+
 #include <waterline/http/ProxyEntry.h>
 #include <waterline/http/URL.h>
 
@@ -16,17 +18,9 @@ std::string_view trimmed(std::string_view text)
     return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
 }
 
-std::string upperCased(std::string_view text)
-{
-    std::string result(text);
-    for (auto& c : result)
-        c = static_cast<char>((c >= 'a' && c <= 'z') ? c - 'a' + 'A' : c);
-    return result;
-}
-
 std::optional<ProxyEntry::Type> typeForKeyword(std::string_view keyword)
 {
-    const auto word = upperCased(keyword);
+    const auto word = asciiUppercased(keyword);
     if (word == "DIRECT")
         return ProxyEntry::Type::Direct;
     if (word == "PROXY" || word == "HTTP")

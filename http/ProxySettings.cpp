@@ -1,4 +1,6 @@
 // Reading proxy settings from environment variables.
+#include "AsciiCase.h"
+
 #include <waterline/http/ProxySettings.h>
 
 #include <charconv>
@@ -9,31 +11,15 @@ namespace waterline {
 
 namespace {
 
-std::string lowerCased(std::string_view text)
-{
-    std::string result(text);
-    for (auto& c : result)
-        c = static_cast<char>((c >= 'A' && c <= 'Z') ? c - 'A' + 'a' : c);
-    return result;
-}
-
-std::string upperCased(std::string_view text)
-{
-    std::string result(text);
-    for (auto& c : result)
-        c = static_cast<char>((c >= 'a' && c <= 'z') ? c - 'a' + 'A' : c);
-    return result;
-}
-
 bool isProxyVariable(std::string_view name)
 {
-    return lowerCased(name).ends_with("_proxy");
+    return asciiLowercased(name).ends_with("_proxy");
 }
 
 // The value of `lowerName`, else of its upper-case form; empty values count as unset.
 std::optional<std::string> variable(const ProxySettings::Variables& variables, const std::string& lowerName)
 {
-    for (const auto& name : {lowerName, upperCased(lowerName)}) {
+    for (const auto& name : {lowerName, asciiUppercased(lowerName)}) {
         if (name == "HTTP_PROXY")
             continue; // may come from a request's "Proxy:" header under CGI
         const auto found = variables.find(name);
@@ -60,7 +46,7 @@ std::optional<ProxyEntry> proxyFromVariable(std::string_view value)
     auto type = std::optional(ProxyEntry::Type::HTTP);
     const auto separator = value.find("://");
     if (separator != std::string_view::npos) {
-        type = typeForProxyScheme(lowerCased(value.substr(0, separator)));
+        type = typeForProxyScheme(asciiLowercased(value.substr(0, separator)));
         value.remove_prefix(separator + 3);
     }
     if (value.ends_with('/'))
@@ -131,7 +117,7 @@ void ProxySettings::readNoProxy(std::string_view list)
             break;
         list.remove_prefix(start);
         const auto end = std::min(list.find_first_of(", \t"), list.size());
-        auto entry = lowerCased(list.substr(0, end));
+        auto entry = asciiLowercased(list.substr(0, end));
         list.remove_prefix(end);
 
         if (entry == "*") {

@@ -1,4 +1,6 @@
 // Splitting, checking and resolving URLs (RFC 3986).
+#include "AsciiCase.h"
+
 #include <waterline/http/URL.h>
 
 #include <charconv>
@@ -58,19 +60,6 @@ bool isDigit(char c)
 bool isHexDigit(char c)
 {
     return isDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
-}
-
-char toLower(char c)
-{
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-std::string lowerCased(std::string_view text)
-{
-    std::string result(text);
-    for (auto& c : result)
-        c = toLower(c);
-    return result;
 }
 
 // Control characters, space and DEL could end a request line or a header early.
@@ -200,7 +189,7 @@ std::optional<URL> URL::parse(std::string_view text)
         return std::nullopt;
 
     URL url;
-    url.m_scheme = lowerCased(*parts.scheme);
+    url.m_scheme = asciiLowercased(*parts.scheme);
     if (parts.authority) {
         url.m_hasAuthority = true;
         auto authority = *parts.authority;
@@ -215,7 +204,7 @@ std::optional<URL> URL::parse(std::string_view text)
         const auto host = authority.substr(0, std::min(hostEnd, authority.size()));
         if (host.starts_with('[') ? !isValidBracketedAddress(host) : !isValidRegisteredName(host))
             return std::nullopt;
-        url.m_host = lowerCased(host);
+        url.m_host = asciiLowercased(host);
         const auto rest = authority.substr(host.size());
         if (!rest.empty() && rest.front() != ':')
             return std::nullopt;

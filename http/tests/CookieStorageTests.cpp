@@ -109,11 +109,6 @@ TEST(CookieStorage, KeepsToItsLimitsByDroppingTheOldest)
     EXPECT_EQ(kept.back().name, "c50");
 }
 
-TEST(CookieStorage, SharedIsOneStore)
-{
-    EXPECT_EQ(&CookieStorage::shared(), &CookieStorage::shared());
-}
-
 TEST(CookieStorage, ManyThreadsAtOnce)
 {
     CookieStorage storage;

@@ -175,6 +175,7 @@ TEST(Cookie, RefusesMalformedUnsafeAndOversizedCookies)
                                "a=b\tc", "a=\x7F", "a=b; Path=/\r\n"})
         EXPECT_FALSE(parse(header.c_str())) << header;
     EXPECT_FALSE(Cookie::parse(std::string_view("a=b\0c", 5), url("http://h/"), kNow));
+    EXPECT_FALSE(Cookie::parse("a=b", url("file:///tmp/page.html"), kNow)) << "no host to set it for";
 
     const std::string name(96, 'n');
     EXPECT_TRUE(parse((name + "=" + std::string(Cookie::kMaximumNameAndValueSize - name.size(), 'v')).c_str()));

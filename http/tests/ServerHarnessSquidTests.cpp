@@ -29,7 +29,7 @@ TEST(ServerHarnessSquid, ForwardsPlainRequestsAndTunnelsTLSThenStopsWithoutTrace
     ASSERT_TRUE(nginx);
     ASSERT_FALSE(nginx->writeFile("a.txt", "through the proxy").isError());
     EXPECT_EQ(curlBody(nginx->url("/a.txt"), {"--proxy", proxy->url()}), "through the proxy");
-    EXPECT_THAT(proxy->accessLog(), HasSubstr("GET " + nginx->url("/a.txt")));
+    EXPECT_TRUE(proxy->waitForAccessLog("GET " + nginx->url("/a.txt"))) << proxy->accessLog();
 
     auto authority = TestCertificateAuthority::create();
     ASSERT_FALSE(authority.isError()) << authority.error()->debugDescription();
@@ -38,7 +38,7 @@ TEST(ServerHarnessSquid, ForwardsPlainRequestsAndTunnelsTLSThenStopsWithoutTrace
     EXPECT_THAT(curlBody(tlsNginx->url("/echo"),
                          {"--proxy", proxy->url(), "--cacert", (*authority)->certificatePath().string()}),
                 HasSubstr("method: GET\n"));
-    EXPECT_THAT(proxy->accessLog(), HasSubstr("CONNECT 127.0.0.1:" + std::to_string(tlsNginx->port())));
+    EXPECT_TRUE(proxy->waitForAccessLog("CONNECT 127.0.0.1:" + std::to_string(tlsNginx->port()))) << proxy->accessLog();
 
     pid_t pid = proxy->process().pid();
     auto port = proxy->port();

@@ -112,14 +112,6 @@ TEST(URL, PercentDecode)
     EXPECT_EQ(URL::percentDecode(std::string_view("%00", 3)), std::string(1, '\0'));
 }
 
-TEST(URL, EqualityComparesTheParts)
-{
-    EXPECT_EQ(URL::parse("HTTP://A/p"), URL::parse("http://a/p"));
-    EXPECT_NE(URL::parse("http://a/p"), URL::parse("http://a/P"));
-    EXPECT_NE(URL::parse("http://a/p"), URL::parse("http://a:80/p"));
-    EXPECT_NE(URL::parse("http://a/p"), URL::parse("http://a/p#"));
-}
-
 struct Resolution {
     const char* reference;
     const char* expected; // nullptr: no valid result

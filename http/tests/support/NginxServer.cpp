@@ -77,6 +77,11 @@ std::string NginxServer::accessLog() const
     return fileText(accessLogPath());
 }
 
+bool NginxServer::waitForAccessLog(std::string_view text, std::chrono::milliseconds timeout) const
+{
+    return waitForFileText(accessLogPath(), text, timeout);
+}
+
 std::string NginxServer::redirectPath(int hops, RedirectOptions options)
 {
     return "/redirect/" + std::to_string(options.status) + "/" + locationName(options.location) + "/"

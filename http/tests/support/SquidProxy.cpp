@@ -119,6 +119,11 @@ std::string SquidProxy::url() const
     return "http://127.0.0.1:" + std::to_string(port());
 }
 
+bool SquidProxy::waitForAccessLog(std::string_view text, std::chrono::milliseconds timeout) const
+{
+    return waitForFileText(accessLogPath(), text, timeout);
+}
+
 std::string SquidProxy::accessLog() const
 {
     return fileText(accessLogPath());

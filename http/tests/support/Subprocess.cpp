@@ -184,6 +184,17 @@ std::string fileText(const std::filesystem::path& path)
     return bytes ? std::string(bytes->begin(), bytes->end()) : std::string();
 }
 
+bool waitForFileText(const std::filesystem::path& path, std::string_view text, std::chrono::milliseconds timeout)
+{
+    auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (fileText(path).find(text) == std::string::npos) {
+        if (std::chrono::steady_clock::now() >= deadline)
+            return false;
+        std::this_thread::sleep_for(kPollInterval);
+    }
+    return true;
+}
+
 std::string fileTail(const std::filesystem::path& path, std::size_t lines)
 {
     std::string text = fileText(path);

@@ -31,6 +31,7 @@
 #include <waterline/testing/TLSIdentity.h>
 
 #include <array>
+#include <chrono>
 #include <filesystem>
 #include <map>
 #include <memory>
@@ -80,6 +81,8 @@ public:
     // One line per request: "GET /a.txt HTTP/1.1 206 10 range=bytes=3-" ("range=-" without Range).
     std::filesystem::path accessLogPath() const { return m_process->folder() / "access.log"; }
     std::string accessLog() const;
+    // nginx writes a request's line after the response has gone: wait for it.
+    bool waitForAccessLog(std::string_view text, std::chrono::milliseconds timeout = std::chrono::seconds(5)) const;
     const ServerProcess& process() const { return *m_process; }
     void stop() { m_process->stop(); }
 

@@ -10,7 +10,10 @@
 // reply, else the answer is "500 no scripted reply". A queued reply with
 // RequestReading::Nothing is taken as soon as a new connection is accepted. Every
 // wait is bounded by `idleTimeout` or ends when the server stops; the destructor stops
-// the threads and closes every socket.
+// the threads and closes every socket (so a responder must not destroy or stop its
+// own server: that thread would wait for itself).
+//
+//     server->enqueue({.after = AfterReply::Hang, .reading = RequestReading::Nothing});   // silent from accept on
 //
 //     auto server = WL_TRY(ScriptedServer::start());
 //     server->enqueue(ScriptedReply::cutBody(200, std::string(1000, 'x'), 10));

@@ -6,15 +6,17 @@
 //
 //     auto proxy = WL_TRY(SquidProxy::start());
 //     request->setProxy("127.0.0.1", proxy->port());
-//     EXPECT_THAT(proxy->accessLog(), HasSubstr("GET " + nginx->url("/a.txt")));
+//     EXPECT_TRUE(proxy->waitForAccessLog("GET " + nginx->url("/a.txt")));
 #pragma once
 
 #include <waterline/foundation/ErrorOr.h>
 #include <waterline/testing/ServerProcess.h>
 
+#include <chrono>
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <string_view>
 
 namespace waterline::testing {
 
@@ -38,6 +40,9 @@ public:
     // One line per request handled, written as each request ends.
     std::filesystem::path accessLogPath() const { return m_process->folder() / "access.log"; }
     std::string accessLog() const;
+    // squid writes a request's line when it ends; a CONNECT tunnel ends only after the
+    // client closed it: wait for the line.
+    bool waitForAccessLog(std::string_view text, std::chrono::milliseconds timeout = std::chrono::seconds(5)) const;
 
     const ServerProcess& process() const { return *m_process; }
     void stop() { m_process->stop(); }

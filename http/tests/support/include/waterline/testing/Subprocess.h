@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include <sys/types.h>
@@ -69,6 +70,10 @@ ErrorOr<CommandResult> runCommand(const std::vector<std::string>& argv, const Ru
 
 // The whole of a text file ("" when it cannot be read), for logs a test inspects.
 std::string fileText(const std::filesystem::path& path);
+
+// Waits until the file holds `text` (servers write their logs after the response has
+// gone); false when it does not within `timeout`.
+bool waitForFileText(const std::filesystem::path& path, std::string_view text, std::chrono::milliseconds timeout);
 
 // The last `lines` lines of a text file ("" when it cannot be read), for error messages.
 std::string fileTail(const std::filesystem::path& path, std::size_t lines = 20);

@@ -10,7 +10,6 @@
 #include <gmock/gmock.h>
 
 #include <cstdlib>
-#include <thread>
 
 using namespace waterline;
 using namespace waterline::test;
@@ -39,17 +38,6 @@ private:
     std::vector<std::pair<std::string, std::optional<std::string>>> m_saved;
 };
 
-// squid writes a request's log line as the request ends; wait a little for it.
-bool logMentions(const SquidProxy& proxy, const std::string& text, int attempts = 100)
-{
-    for (int i = 0; i < attempts; ++i) {
-        if (proxy.accessLog().find(text) != std::string::npos)
-            return true;
-        std::this_thread::sleep_for(20ms);
-    }
-    return false;
-}
-
 TEST(HTTPRequestProxy, GoesThroughTheProxyThatCallerEnvironmentOrScriptNames)
 {
     START_OR_FAIL(nginx, NginxServer::start());
@@ -72,14 +60,14 @@ TEST(HTTPRequestProxy, GoesThroughTheProxyThatCallerEnvironmentOrScriptNames)
     viaCaller->setProxyPort(squid->port());
     viaCaller->startSynchronous();
     EXPECT_EQ(bodyText(*viaCaller), "explicit") << errorText(*viaCaller);
-    EXPECT_TRUE(logMentions(*squid, nginx->url("/explicit.txt")));
+    EXPECT_TRUE(squid->waitForAccessLog(nginx->url("/explicit.txt")));
 
     auto pacFile = requestFor(nginx->url("/pac-file.txt"));
     pacFile->setPACurl(urlFrom("file://" + (folder.path() / "proxy.pac").string()));
     pacFile->startSynchronous();
     EXPECT_EQ(bodyText(*pacFile), "pac-file") << errorText(*pacFile);
     EXPECT_EQ(pacFile->proxyHost(), "127.0.0.1");
-    EXPECT_TRUE(logMentions(*squid, nginx->url("/pac-file.txt")));
+    EXPECT_TRUE(squid->waitForAccessLog(nginx->url("/pac-file.txt")));
 
     auto direct = requestFor(nginx->url("/direct.txt"));
     direct->setPACurl(urlFrom("file://" + (folder.path() / "proxy.pac").string()));
@@ -90,16 +78,16 @@ TEST(HTTPRequestProxy, GoesThroughTheProxyThatCallerEnvironmentOrScriptNames)
     auto viaEnvironment = requestFor(nginx->url("/environment.txt"));
     viaEnvironment->startSynchronous();
     EXPECT_EQ(bodyText(*viaEnvironment), "environment") << errorText(*viaEnvironment);
-    EXPECT_TRUE(logMentions(*squid, nginx->url("/environment.txt")));
+    EXPECT_TRUE(squid->waitForAccessLog(nginx->url("/environment.txt")));
 
     environment.set("http_proxy", std::nullopt);
     environment.set("auto_proxy", nginx->url("/proxy.pac"));
     auto pacHTTP = requestFor(nginx->url("/pac-http.txt"));
     pacHTTP->startSynchronous();
     EXPECT_EQ(bodyText(*pacHTTP), "pac-http") << errorText(*pacHTTP);
-    EXPECT_TRUE(logMentions(*squid, nginx->url("/pac-http.txt")));
-    EXPECT_FALSE(logMentions(*squid, nginx->url("/proxy.pac"), 1));
-    EXPECT_FALSE(logMentions(*squid, nginx->url("/direct.txt"), 1));
+    EXPECT_TRUE(squid->waitForAccessLog(nginx->url("/pac-http.txt")));
+    EXPECT_FALSE(squid->waitForAccessLog(nginx->url("/proxy.pac"), 0ms));
+    EXPECT_FALSE(squid->waitForAccessLog(nginx->url("/direct.txt"), 0ms));
 
     auto broken = requestFor(nginx->url("/explicit.txt"));
     broken->setPACurl(urlFrom("file://" + (folder.path() / "missing.pac").string()));

@@ -317,7 +317,9 @@ ErrorOr<void> CurlTransport::configure()
     curl_easy_setopt(m_easy, CURLOPT_CLOSESOCKETDATA, &m_multi);
     curl_easy_setopt(m_easy, CURLOPT_BUFFERSIZE, 65536L);
     curl_easy_setopt(m_easy, CURLOPT_TCP_NODELAY, 1L);
-    // The inactivity time-out is the caller's; curl must not give up on its own.
+    // The inactivity time-out is the caller's. curl's own connect limit (0: its
+    // default of 300 s) stays only as a last resort for a request the caller exempts,
+    // such as one whose body has not been taken yet.
     curl_easy_setopt(m_easy, CURLOPT_CONNECTTIMEOUT, 0L);
 
     if (!m_message.validatesSecureCertificate) {

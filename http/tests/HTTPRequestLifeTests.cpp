@@ -69,6 +69,30 @@ TEST(HTTPRequestLife, AsynchronousRequestsReportOnTheMainThread)
         EXPECT_EQ(bodyText(*requests[i]), "async");
 }
 
+// Cancelled on the main thread while a worker runs it: the failure arrives once, and
+// the worker's thread serves the next request normally.
+TEST(HTTPRequestLife, CancelFromTheMainThreadEndsAQueuedRequest)
+{
+    START_OR_FAIL(server, ScriptedServer::start());
+    server->enqueue(ScriptedReply::headersThenHang(200, 1000));
+    server->setResponder([](const RecordedRequest&) { return ScriptedReply::response(200, {}, "next"); });
+    auto delegate = std::make_shared<RecordingDelegate>();
+    auto hanging = requestFor(server->url("/hang"));
+    hanging->setDelegate(delegate);
+    hanging->startAsynchronous();
+    ASSERT_TRUE(runMainUntil([&] { return hanging->responseStatusCode() == 200; }));
+    hanging->cancel();
+    ASSERT_TRUE(runMainUntil([&] { return delegate->failed == 1; }));
+    EXPECT_EQ(hanging->error(), HTTPRequestErrors::requestCancelled());
+
+    auto next = requestFor(server->url("/next"));
+    next->setDelegate(delegate);
+    next->startAsynchronous();
+    ASSERT_TRUE(runMainUntil([&] { return delegate->finished == 1; }));
+    EXPECT_EQ(bodyText(*next), "next");
+    EXPECT_EQ(delegate->failed, 1);
+}
+
 // A probe that fails gives its error to the request it probes for, and reports that
 // request; a probe that succeeds reports nothing.
 TEST(HTTPRequestLife, SizeProbeReportsForItsMainRequest)

@@ -119,17 +119,17 @@ void HTTPRequest::buildPostBody()
 
 void HTTPRequest::removePostDataFile()
 {
-    auto remove = [&](const std::optional<std::string>& path) {
-        if (!path)
-            return;
+    auto remove = [&](const std::string& path) {
         std::error_code cause;
-        std::filesystem::remove(*path, cause);
+        std::filesystem::remove(path, cause);
         if (cause)
-            failWithError(fileError("Failed to delete file at path '" + *path + "'", cause));
+            failWithError(fileError("Failed to delete file at path '" + path + "'", cause));
     };
-    remove(postBodyFilePath());
-    setPostBodyFilePath(std::nullopt);
-    remove(m_compressedPostBodyFilePath);
+    if (auto path = postBodyFilePath())
+        remove(*path);
+    m_postBodyFilePath.modify([](std::optional<std::string>& path) { path.reset(); });
+    if (m_compressedPostBodyFilePath)
+        remove(*m_compressedPostBodyFilePath);
     m_compressedPostBodyFilePath.reset();
 }
 

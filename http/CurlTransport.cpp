@@ -45,7 +45,13 @@ public:
     static CurlMulti& current();
     ~CurlMulti();
 
-    void add(CURL* easy) { curl_multi_add_handle(m_multi, easy); }
+    // Adds the exchange and lets curl start on it at once (connect, or send on a kept
+    // connection) rather than one timer round trip later.
+    void add(CURL* easy)
+    {
+        curl_multi_add_handle(m_multi, easy);
+        act(CURL_SOCKET_TIMEOUT, 0);
+    }
     void remove(CURL* easy) { curl_multi_remove_handle(m_multi, easy); }
     void forgetSocket(curl_socket_t socket);
 
@@ -280,7 +286,7 @@ ErrorOr<void> CurlTransport::start()
     if (!m_easy)
         return Error::create(kTransportErrorDomain, CURLE_FAILED_INIT, "Unable to make a transfer handle");
     WL_TRY(configure());
-    m_multi.add(m_easy); // curl arms its timer; the exchange starts from the loop
+    m_multi.add(m_easy);
     return {};
 }
 

@@ -120,7 +120,7 @@ RunLoopCore::Mode& RunLoopCore::modeLocked(const std::string& name)
         if (::epoll_ctl(epoll.get(), EPOLL_CTL_ADD, fd, &event) < 0)
             throwErrno("epoll_ctl");
     }
-    return m_modes.emplace(name, Mode{std::move(epoll), {}}).first->second;
+    return m_modes.emplace(name, Mode{std::move(epoll), {}, {}}).first->second;
 }
 
 bool RunLoopCore::hasTaskLocked(const std::string& mode) const
@@ -371,6 +371,7 @@ void RunLoopCore::addSource(const std::shared_ptr<RunLoopCore>& self, const std:
             throwErrno("epoll_ctl");
         }
         state.sources.emplace(source->m_id, source);
+        state.registeredSources[source->fd()] = source->m_id;
 
         source->m_loops.with([&](auto& loops) {
             bool known = std::any_of(loops.begin(), loops.end(),
@@ -388,8 +389,10 @@ void RunLoopCore::removeSource(FdSource& source, std::optional<RunLoopMode> only
     bool stillHere = false;
     for (auto& [name, state] : m_modes) {
         if (!only || name == only->name) {
-            if (state.sources.erase(source.m_id))
+            if (state.sources.erase(source.m_id) && isRegistered(state, source)) {
+                state.registeredSources.erase(source.fd());
                 ::epoll_ctl(state.epoll.get(), EPOLL_CTL_DEL, source.fd(), nullptr); // fails harmlessly if closed
+            }
         } else if (state.sources.contains(source.m_id)) {
             stillHere = true;
         }
@@ -405,6 +408,12 @@ void RunLoopCore::removeSource(FdSource& source, std::optional<RunLoopMode> only
     // A run waiting on the removed fd only needs to notice on its next pass.
 }
 
+bool RunLoopCore::isRegistered(const Mode& state, const FdSource& source)
+{
+    auto it = state.registeredSources.find(source.fd());
+    return it != state.registeredSources.end() && it->second == source.m_id;
+}
+
 bool RunLoopCore::containsSource(const FdSource& source, RunLoopMode runMode) const
 {
     std::lock_guard guard(m_lock);
@@ -416,7 +425,7 @@ void RunLoopCore::updateInterest(const FdSource& source)
 {
     std::lock_guard guard(m_lock);
     for (auto& [name, state] : m_modes) {
-        if (!state.sources.contains(source.m_id))
+        if (!state.sources.contains(source.m_id) || !isRegistered(state, source))
             continue;
         epoll_event event{};
         event.events = epollEventsFor(source.interest());

@@ -59,6 +59,11 @@ private:
     struct Mode {
         FileDescriptor epoll;
         std::map<std::uint64_t, std::shared_ptr<FdSource>> sources; // by source id
+        // Which source the epoll set holds each fd number for. A source whose fd was
+        // closed (the kernel then dropped it from the set) may still be listed while
+        // a new source has the reused number; only the registered one may change or
+        // delete the number's entry.
+        std::map<int, std::uint64_t> registeredSources;
     };
     struct Task {
         std::function<void()> run;
@@ -75,6 +80,7 @@ private:
     std::optional<RunLoopResult> afterHandling(Pass&);
 
     Mode& modeLocked(const std::string& name);
+    static bool isRegistered(const Mode&, const FdSource&);
     bool isEmptyLocked(const std::string& mode, const Mode&) const;
     bool hasTaskLocked(const std::string& mode) const;
     std::optional<Clock::time_point> nextTimerLocked(const std::string& mode) const;

@@ -314,6 +314,44 @@ TEST(RunLoop, OneFdHasOneSourcePerMode)
     loop.removeSource(second);
 }
 
+// A source whose fd was closed and whose number now belongs to a new socket must not
+// reach the new socket's registration: neither removing nor re-aiming the stale
+// source may silence the new one.
+TEST(RunLoop, StaleSourceDoesNotTouchTheSourceOfAReusedFdNumber)
+{
+    RunLoop& loop = RunLoop::current();
+    int sockets[2];
+    ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, sockets), 0);
+    const int reusedNumber = sockets[0];
+    auto stale = FdSource::create(reusedNumber, FdSource::Read);
+    bool staleFired = false;
+    stale->onReady = [&] { staleFired = true; };
+    loop.addSource(stale, kPrivate);
+    ::close(sockets[0]);
+    ::close(sockets[1]);
+
+    Pipe pipe;
+    ASSERT_EQ(::dup2(pipe.readEnd, reusedNumber), reusedNumber);
+    auto fresh = FdSource::create(reusedNumber, FdSource::Read);
+    int freshFired = 0;
+    fresh->onReady = [&] {
+        char c;
+        [[maybe_unused]] auto n = ::read(reusedNumber, &c, 1);
+        ++freshFired;
+    };
+    loop.addSource(fresh, kPrivate);
+
+    stale->setInterest(FdSource::Write);
+    loop.removeSource(stale, kPrivate);
+    pipe.put();
+    EXPECT_TRUE(runUntil(
+        loop, kPrivate, [&] { return freshFired == 1; }, 2));
+    EXPECT_FALSE(staleFired);
+
+    loop.removeSource(fresh, kPrivate);
+    ::close(reusedNumber);
+}
+
 TEST(RunLoop, ThrowingTaskLeavesTheLoopUsable)
 {
     RunLoop& loop = RunLoop::current();

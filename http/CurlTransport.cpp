@@ -1,0 +1,559 @@
+// The transport over libcurl's multi interface, driven by the calling thread's run
+// loop. This is the only file that knows curl.
+//
+// Each thread has one multi handle (its connection cache); each exchange is one easy
+// handle in it. curl tells us which sockets to watch and when to wake it
+// (CURLMOPT_SOCKETFUNCTION, CURLMOPT_TIMERFUNCTION); we make those fd sources and
+// timers of the mode "HTTPRequest" and call curl_multi_socket_action when they fire.
+// Response bytes are buffered here and taken by the caller's reads; when the buffer
+// is full curl is paused, and resumed once the caller has read it down.
+//
+// Every exchange also keeps one eventfd source in the mode for its whole life. It
+// carries our own wake-ups (an event to deliver), and it keeps the mode non-empty:
+// a slice of a mode without sources would return at once, and the caller's loop
+// would spin while curl is paused or the server is silent.
+#include <waterline/foundation/Error.h>
+#include <waterline/foundation/FdSource.h>
+#include <waterline/foundation/RunLoop.h>
+#include <waterline/foundation/Timer.h>
+#include <waterline/http/HTTPTransport.h>
+
+#include <curl/curl.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <chrono>
+#include <cstring>
+#include <map>
+#include <thread>
+
+namespace waterline {
+
+namespace {
+
+constexpr const char* kTransportErrorDomain = "HTTPTransportErrorDomain";
+// Response bytes held before curl is paused; the largest read is 64 KiB.
+constexpr std::size_t kBufferLimit = 256 * 1024;
+
+class CurlTransport;
+
+// The thread's multi handle and the run-loop sources and timer it asked for.
+class CurlMulti {
+public:
+    static CurlMulti& current();
+    ~CurlMulti();
+
+    // Adds the exchange and lets curl start on it at once (connect, or send on a kept
+    // connection) rather than one timer round trip later.
+    void add(CURL* easy)
+    {
+        curl_multi_add_handle(m_multi, easy);
+        act(CURL_SOCKET_TIMEOUT, 0);
+    }
+    void remove(CURL* easy) { curl_multi_remove_handle(m_multi, easy); }
+    void forgetSocket(curl_socket_t socket);
+
+private:
+    CurlMulti();
+    static int onSocket(CURL*, curl_socket_t, int what, void* self, void*);
+    static int onTimer(CURLM*, long milliseconds, void* self);
+    void watchSocket(curl_socket_t, int what);
+    void act(curl_socket_t, int flags);
+    void collectFinished();
+
+    CURLM* m_multi;
+    RunLoop& m_loop;
+    std::map<curl_socket_t, std::shared_ptr<FdSource>> m_sources;
+    std::shared_ptr<Timer> m_timer;
+    bool m_destroying = false;
+};
+
+class CurlTransport final : public HTTPTransport {
+public:
+    CurlTransport(HTTPTransportMessage message, std::function<void(Event)> onEvent);
+    ~CurlTransport() override;
+
+    ErrorOr<void> start();
+    void didFinish(CURLcode);
+
+    const ResponseHeaderBlock* responseHeader() const override;
+    std::size_t read(std::span<std::uint8_t> buffer) override;
+    std::uint64_t requestBytesWritten() const override;
+    ErrorPtr streamError() const override { return m_error; }
+    bool failedInSecureConnection() const override { return m_secureFailure; }
+    void close() override;
+
+private:
+    static std::size_t onHeader(char* data, std::size_t size, std::size_t count, void* self);
+    static std::size_t onBody(char* data, std::size_t size, std::size_t count, void* self);
+    static std::size_t onRequestBody(char* data, std::size_t size, std::size_t count, void* self);
+    static int onCloseSocket(void* multi, curl_socket_t socket);
+    ErrorOr<void> configure();
+    void setHeaders();
+    void signal();
+    void deliverNextEvent();
+    bool hasPendingEvent() const;
+    std::size_t buffered() const { return m_buffer.size() - m_bufferOffset; }
+    void detach();
+
+    HTTPTransportMessage m_message;
+    std::function<void(Event)> m_onEvent;
+    CURL* m_easy = nullptr;
+    curl_slist* m_headerList = nullptr;
+    std::string m_urlText;
+    std::string m_proxyText;
+    char m_errorText[CURL_ERROR_SIZE] = {};
+    std::thread::id m_owner = std::this_thread::get_id();
+    // The opening thread's multi handle and loop, so that detaching never reaches
+    // another thread's.
+    CurlMulti& m_multi = CurlMulti::current();
+    RunLoop& m_loop = RunLoop::current();
+
+    int m_wakeFd = -1;
+    std::shared_ptr<FdSource> m_wake;
+    bool m_signalled = false;
+
+    ResponseHeaderParser m_headerParser;
+    bool m_announcedHeader = false;
+    std::string m_buffer;
+    std::size_t m_bufferOffset = 0;
+    bool m_paused = false;
+
+    bool m_finished = false;
+    bool m_announcedEnd = false;
+    CURLcode m_result = CURLE_OK;
+    ErrorPtr m_error;
+    bool m_secureFailure = false;
+    std::atomic<bool> m_closed{false};
+    bool m_detached = false;
+};
+
+// ---- the thread's multi handle ----
+
+CurlMulti& CurlMulti::current()
+{
+    thread_local CurlMulti multi;
+    return multi;
+}
+
+CurlMulti::CurlMulti()
+    : m_multi(curl_multi_init())
+    , m_loop(RunLoop::current())
+{
+    curl_multi_setopt(m_multi, CURLMOPT_SOCKETFUNCTION, &CurlMulti::onSocket);
+    curl_multi_setopt(m_multi, CURLMOPT_SOCKETDATA, this);
+    curl_multi_setopt(m_multi, CURLMOPT_TIMERFUNCTION, &CurlMulti::onTimer);
+    curl_multi_setopt(m_multi, CURLMOPT_TIMERDATA, this);
+}
+
+CurlMulti::~CurlMulti()
+{
+    m_destroying = true; // the cached connections close now; their sources go with the loop
+    if (m_timer)
+        m_timer->invalidate();
+    for (auto& [socket, source] : m_sources)
+        m_loop.removeSource(source, kHTTPRequestMode);
+    m_sources.clear();
+    curl_multi_cleanup(m_multi);
+}
+
+int CurlMulti::onSocket(CURL*, curl_socket_t socket, int what, void* self, void*)
+{
+    static_cast<CurlMulti*>(self)->watchSocket(socket, what);
+    return 0;
+}
+
+void CurlMulti::watchSocket(curl_socket_t socket, int what)
+{
+    if (m_destroying)
+        return;
+    if (what == CURL_POLL_REMOVE) {
+        forgetSocket(socket);
+        return;
+    }
+    auto interest = what == CURL_POLL_IN ? FdSource::Read
+        : what == CURL_POLL_OUT          ? FdSource::Write
+                                         : FdSource::ReadWrite;
+    if (auto it = m_sources.find(socket); it != m_sources.end()) {
+        it->second->setInterest(interest);
+        return;
+    }
+    auto source = FdSource::create(socket, interest);
+    source->onReady = [this, socket, weak = std::weak_ptr<FdSource>(source)] {
+        auto ready = weak.lock();
+        if (!ready)
+            return;
+        int flags = ((ready->readiness() & FdSource::Read) ? CURL_CSELECT_IN : 0)
+            | ((ready->readiness() & FdSource::Write) ? CURL_CSELECT_OUT : 0);
+        act(socket, flags);
+    };
+    m_sources.emplace(socket, source);
+    m_loop.addSource(source, kHTTPRequestMode);
+}
+
+// Called before a socket is closed (by curl's close callback) and on REMOVE, so that
+// no source ever names a closed descriptor whose number a new socket may get.
+void CurlMulti::forgetSocket(curl_socket_t socket)
+{
+    if (auto it = m_sources.find(socket); it != m_sources.end()) {
+        m_loop.removeSource(it->second, kHTTPRequestMode);
+        m_sources.erase(it);
+    }
+}
+
+int CurlMulti::onTimer(CURLM*, long milliseconds, void* self)
+{
+    auto& multi = *static_cast<CurlMulti*>(self);
+    if (multi.m_timer)
+        multi.m_timer->invalidate();
+    multi.m_timer.reset();
+    if (milliseconds >= 0 && !multi.m_destroying) {
+        multi.m_timer
+            = Timer::singleShot(std::chrono::milliseconds(milliseconds),
+                                [&multi] { multi.act(CURL_SOCKET_TIMEOUT, 0); }, multi.m_loop, {kHTTPRequestMode});
+    }
+    return 0;
+}
+
+void CurlMulti::act(curl_socket_t socket, int flags)
+{
+    int running = 0;
+    curl_multi_socket_action(m_multi, socket, flags, &running);
+    collectFinished();
+}
+
+void CurlMulti::collectFinished()
+{
+    int left = 0;
+    while (CURLMsg* message = curl_multi_info_read(m_multi, &left)) {
+        if (message->msg != CURLMSG_DONE)
+            continue;
+        CurlTransport* transport = nullptr;
+        curl_easy_getinfo(message->easy_handle, CURLINFO_PRIVATE, &transport);
+        if (transport)
+            transport->didFinish(message->data.result);
+    }
+}
+
+// ---- one exchange ----
+
+bool isSecureConnectionFailure(CURLcode code)
+{
+    switch (code) {
+    case CURLE_SSL_CONNECT_ERROR:
+    case CURLE_PEER_FAILED_VERIFICATION:
+    case CURLE_SSL_CERTPROBLEM:
+    case CURLE_SSL_CIPHER:
+    case CURLE_SSL_CACERT_BADFILE:
+    case CURLE_SSL_ISSUER_ERROR:
+    case CURLE_SSL_PINNEDPUBKEYNOTMATCH:
+    case CURLE_SSL_INVALIDCERTSTATUS:
+    case CURLE_SSL_CRL_BADFILE:
+    case CURLE_SSL_ENGINE_NOTFOUND:
+    case CURLE_SSL_ENGINE_SETFAILED:
+    case CURLE_SSL_ENGINE_INITFAILED:
+    case CURLE_SSL_SHUTDOWN_FAILED:
+    case CURLE_USE_SSL_FAILED:
+        return true;
+    default:
+        return false;
+    }
+}
+
+CurlTransport::CurlTransport(HTTPTransportMessage message, std::function<void(Event)> onEvent)
+    : m_message(std::move(message))
+    , m_onEvent(std::move(onEvent))
+{
+}
+
+CurlTransport::~CurlTransport()
+{
+    detach();
+}
+
+ErrorOr<void> CurlTransport::start()
+{
+    m_wakeFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (m_wakeFd < 0)
+        return Error::fromErrno(errno, "Unable to make the transport's wake-up descriptor");
+    m_wake = FdSource::create(m_wakeFd, FdSource::Read);
+    m_wake->onReady = [this] { deliverNextEvent(); };
+    m_loop.addSource(m_wake, kHTTPRequestMode);
+
+    m_easy = curl_easy_init();
+    if (!m_easy)
+        return Error::create(kTransportErrorDomain, CURLE_FAILED_INIT, "Unable to make a transfer handle");
+    WL_TRY(configure());
+    m_multi.add(m_easy);
+    return {};
+}
+
+// A method is an HTTP token; anything else could add lines of its own to the request.
+bool isToken(std::string_view text)
+{
+    constexpr std::string_view punctuation = "!#$%&'*+-.^_`|~";
+    return !text.empty() && std::all_of(text.begin(), text.end(), [&](char c) {
+        return std::isalnum(static_cast<unsigned char>(c)) || punctuation.find(c) != std::string_view::npos;
+    });
+}
+
+ErrorOr<void> CurlTransport::configure()
+{
+    if (!isToken(m_message.method))
+        return Error::create(kTransportErrorDomain, CURLE_BAD_FUNCTION_ARGUMENT,
+                             "The request method is not a token: '" + m_message.method + "'");
+    if (auto unsafe = m_message.headers.firstUnsafeField())
+        return Error::create(kTransportErrorDomain, CURLE_BAD_FUNCTION_ARGUMENT,
+                             "A header name or value holds a line break or NUL: '" + unsafe->first + "'");
+    m_urlText = m_message.url.string();
+    curl_easy_setopt(m_easy, CURLOPT_URL, m_urlText.c_str());
+    curl_easy_setopt(m_easy, CURLOPT_PRIVATE, this);
+    curl_easy_setopt(m_easy, CURLOPT_ERRORBUFFER, m_errorText);
+    curl_easy_setopt(m_easy, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(m_easy, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(m_easy, CURLOPT_HTTP_VERSION,
+                     m_message.version == HTTPVersion::HTTP1_0 ? CURL_HTTP_VERSION_1_0 : CURL_HTTP_VERSION_1_1);
+    curl_easy_setopt(m_easy, CURLOPT_HEADERFUNCTION, &CurlTransport::onHeader);
+    curl_easy_setopt(m_easy, CURLOPT_HEADERDATA, this);
+    curl_easy_setopt(m_easy, CURLOPT_WRITEFUNCTION, &CurlTransport::onBody);
+    curl_easy_setopt(m_easy, CURLOPT_WRITEDATA, this);
+    curl_easy_setopt(m_easy, CURLOPT_CLOSESOCKETFUNCTION, &CurlTransport::onCloseSocket);
+    curl_easy_setopt(m_easy, CURLOPT_CLOSESOCKETDATA, &m_multi);
+    curl_easy_setopt(m_easy, CURLOPT_BUFFERSIZE, 65536L);
+    curl_easy_setopt(m_easy, CURLOPT_TCP_NODELAY, 1L);
+    // The inactivity time-out is the caller's. curl's own connect limit (0: its
+    // default of 300 s) stays only as a last resort for a request the caller exempts,
+    // such as one whose body has not been taken yet.
+    curl_easy_setopt(m_easy, CURLOPT_CONNECTTIMEOUT, 0L);
+
+    if (!m_message.validatesSecureCertificate) {
+        curl_easy_setopt(m_easy, CURLOPT_SSL_VERIFYPEER, 0L);
+        curl_easy_setopt(m_easy, CURLOPT_SSL_VERIFYHOST, 0L);
+    }
+    if (m_message.certificateAuthorityFile)
+        curl_easy_setopt(m_easy, CURLOPT_CAINFO, m_message.certificateAuthorityFile->c_str());
+
+    // An empty proxy string also stops curl from reading proxies from the
+    // environment: the caller has already decided.
+    if (m_message.proxy)
+        m_proxyText
+            = m_message.proxy->scheme + "://" + m_message.proxy->host + ":" + std::to_string(m_message.proxy->port);
+    curl_easy_setopt(m_easy, CURLOPT_PROXY, m_proxyText.c_str());
+    curl_easy_setopt(m_easy, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
+
+    const std::string& method = m_message.method;
+    if (method == "HEAD") {
+        curl_easy_setopt(m_easy, CURLOPT_NOBODY, 1L);
+    } else if (m_message.body) {
+        curl_easy_setopt(m_easy, CURLOPT_POST, 1L);
+        curl_easy_setopt(m_easy, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(m_message.bodyLength));
+        curl_easy_setopt(m_easy, CURLOPT_READFUNCTION, &CurlTransport::onRequestBody);
+        curl_easy_setopt(m_easy, CURLOPT_READDATA, this);
+    } else {
+        curl_easy_setopt(m_easy, CURLOPT_HTTPGET, 1L);
+    }
+    bool curlSendsMethod = m_message.body ? method == "POST" : (method == "GET" || method == "HEAD");
+    if (!curlSendsMethod)
+        curl_easy_setopt(m_easy, CURLOPT_CUSTOMREQUEST, method.c_str());
+    setHeaders();
+    return {};
+}
+
+void CurlTransport::setHeaders()
+{
+    auto add = [&](const std::string& line) { m_headerList = curl_slist_append(m_headerList, line.c_str()); };
+    for (const auto& [name, value] : m_message.headers)
+        add(value.empty() ? name + ";" : name + ": " + value);
+    // curl's own additions that the message did not ask for.
+    if (!m_message.headers.contains("Expect"))
+        add("Expect:");
+    if (m_message.body && !m_message.headers.contains("Content-Type"))
+        add("Content-Type:");
+    curl_easy_setopt(m_easy, CURLOPT_HTTPHEADER, m_headerList);
+}
+
+int CurlTransport::onCloseSocket(void* multi, curl_socket_t socket)
+{
+    static_cast<CurlMulti*>(multi)->forgetSocket(socket);
+    return ::close(socket);
+}
+
+std::size_t CurlTransport::onHeader(char* data, std::size_t size, std::size_t count, void* self)
+{
+    auto& transport = *static_cast<CurlTransport*>(self);
+    if (transport.m_headerParser.state() == ResponseHeaderParser::State::Incomplete) {
+        transport.m_headerParser.feed({data, size * count});
+        if (transport.m_headerParser.state() == ResponseHeaderParser::State::Malformed)
+            return 0; // makes curl fail the exchange with a write error
+        if (transport.m_headerParser.state() == ResponseHeaderParser::State::Complete)
+            transport.signal();
+    }
+    return size * count;
+}
+
+std::size_t CurlTransport::onBody(char* data, std::size_t size, std::size_t count, void* self)
+{
+    auto& transport = *static_cast<CurlTransport*>(self);
+    if (transport.buffered() >= kBufferLimit) {
+        transport.m_paused = true;
+        return CURL_WRITEFUNC_PAUSE;
+    }
+    if (transport.m_bufferOffset > 0 && transport.m_bufferOffset >= transport.m_buffer.size() / 2) {
+        transport.m_buffer.erase(0, transport.m_bufferOffset);
+        transport.m_bufferOffset = 0;
+    }
+    transport.m_buffer.append(data, size * count);
+    transport.signal();
+    return size * count;
+}
+
+std::size_t CurlTransport::onRequestBody(char* data, std::size_t size, std::size_t count, void* self)
+{
+    auto& transport = *static_cast<CurlTransport*>(self);
+    auto result = transport.m_message.body->read({reinterpret_cast<std::uint8_t*>(data), size * count});
+    if (!result) {
+        transport.m_error = result.error();
+        return CURL_READFUNC_ABORT;
+    }
+    return *result;
+}
+
+void CurlTransport::signal()
+{
+    if (m_signalled || m_wakeFd < 0)
+        return;
+    m_signalled = true;
+    std::uint64_t one = 1;
+    [[maybe_unused]] auto written = ::write(m_wakeFd, &one, sizeof one);
+}
+
+void CurlTransport::didFinish(CURLcode result)
+{
+    m_finished = true;
+    m_result = result;
+    if (result != CURLE_OK) {
+        if (!m_error) {
+            std::string text = curl_easy_strerror(result);
+            if (m_errorText[0])
+                text += std::string(": ") + m_errorText;
+            m_error = Error::create(kTransportErrorDomain, result, text);
+        }
+        m_secureFailure = isSecureConnectionFailure(result);
+    }
+    signal();
+}
+
+bool CurlTransport::hasPendingEvent() const
+{
+    bool headerWaiting = m_headerParser.state() == ResponseHeaderParser::State::Complete && !m_announcedHeader;
+    return headerWaiting || buffered() > 0 || (m_finished && !m_announcedEnd);
+}
+
+// Delivers the waiting events in order: the complete header block, then body bytes
+// (one read's worth per event, as long as bytes wait), then the end.
+void CurlTransport::deliverNextEvent()
+{
+    std::uint64_t count;
+    [[maybe_unused]] auto taken = ::read(m_wakeFd, &count, sizeof count);
+    m_signalled = false;
+    while (!m_closed.load() && hasPendingEvent()) {
+        Event event;
+        if (m_headerParser.state() == ResponseHeaderParser::State::Complete && !m_announcedHeader) {
+            m_announcedHeader = true;
+            event = Event::BytesAvailable;
+        } else if (buffered() > 0) { // bytes that came before a failure are still delivered
+            std::size_t before = buffered();
+            m_onEvent(Event::BytesAvailable); // may close this transport
+            if (!m_closed.load() && buffered() == before)
+                break; // the reader took nothing (throttled): ask again on the next slice
+            continue;
+        } else {
+            m_announcedEnd = true;
+            event = m_result == CURLE_OK ? Event::Complete : Event::Error;
+        }
+        m_onEvent(event); // may close this transport
+    }
+    if (!m_closed.load() && hasPendingEvent())
+        signal();
+}
+
+const ResponseHeaderBlock* CurlTransport::responseHeader() const
+{
+    return m_headerParser.state() == ResponseHeaderParser::State::Complete ? &m_headerParser.block() : nullptr;
+}
+
+std::size_t CurlTransport::read(std::span<std::uint8_t> buffer)
+{
+    std::size_t count = std::min(buffer.size(), buffered());
+    std::memcpy(buffer.data(), m_buffer.data() + m_bufferOffset, count);
+    m_bufferOffset += count;
+    if (m_bufferOffset == m_buffer.size()) {
+        m_buffer.clear();
+        m_bufferOffset = 0;
+    }
+    if (m_paused && buffered() < kBufferLimit / 2 && !m_closed.load()) {
+        m_paused = false;
+        curl_easy_pause(m_easy, CURLPAUSE_CONT); // may deliver the held bytes at once
+    }
+    return count;
+}
+
+std::uint64_t CurlTransport::requestBytesWritten() const
+{
+    curl_off_t sent = 0;
+    if (m_easy)
+        curl_easy_getinfo(m_easy, CURLINFO_SIZE_UPLOAD_T, &sent);
+    return static_cast<std::uint64_t>(sent);
+}
+
+void CurlTransport::close()
+{
+    m_closed.store(true);
+    if (std::this_thread::get_id() == m_owner)
+        detach();
+}
+
+// Takes the exchange out of curl and the run loop. Meant for the opening thread (the
+// request detaches before its main returns); should it happen elsewhere, it still
+// reaches the opening thread's multi handle and loop, never the caller's own.
+void CurlTransport::detach()
+{
+    if (m_detached)
+        return;
+    m_detached = true;
+    m_closed.store(true);
+    if (m_easy) {
+        m_multi.remove(m_easy);
+        curl_easy_cleanup(m_easy);
+        m_easy = nullptr;
+    }
+    curl_slist_free_all(m_headerList);
+    m_headerList = nullptr;
+    if (m_message.body)
+        m_message.body->close();
+    if (m_wake) {
+        m_loop.removeSource(m_wake, kHTTPRequestMode);
+        m_wake.reset();
+    }
+    if (m_wakeFd >= 0) {
+        ::close(m_wakeFd);
+        m_wakeFd = -1;
+    }
+}
+
+} // namespace
+
+ErrorOr<std::unique_ptr<HTTPTransport>> HTTPTransport::open(HTTPTransportMessage message,
+                                                            std::function<void(Event)> onEvent)
+{
+    static const bool initialised = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
+    if (!initialised)
+        return Error::create(kTransportErrorDomain, CURLE_FAILED_INIT, "Unable to initialise the transfer library");
+    auto transport = std::make_unique<CurlTransport>(std::move(message), std::move(onEvent));
+    WL_TRY(transport->start());
+    return std::unique_ptr<HTTPTransport>(std::move(transport));
+}
+
+} // namespace waterline

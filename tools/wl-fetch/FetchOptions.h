@@ -1,0 +1,47 @@
+// The command line of wl-fetch, read into named options. Reading never touches the
+// network or the file system; a bad command line gives the text to show and exit 64.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <utility>
+#include <variant>
+#include <vector>
+
+namespace waterline::fetch {
+
+struct FetchOptions {
+    std::vector<std::string> urls;
+    std::optional<std::string> outputPath;                    // -o; else the body goes to stdout
+    bool resume = false;                                      // --resume: FILE.part, renamed at the end
+    std::optional<std::string> method;                        // -X
+    std::optional<std::string> data;                          // -d, or --data-binary without @
+    std::optional<std::string> dataFile;                      // --data-binary @FILE, streamed
+    bool gzipBody = false;                                    // --gzip-body
+    bool compressed = true;                                   // --no-compressed clears it
+    std::vector<std::pair<std::string, std::string>> headers; // -H
+    std::optional<std::string> userAgent;                     // -A
+    std::optional<double> timeoutSeconds;                     // --timeout
+    bool redirect = true;                                     // --no-redirect clears it
+    bool httpOne = false;                                     // --http1.0
+    bool insecure = false;                                    // -k, --insecure
+    std::optional<std::string> caFile;                        // --cacert
+    std::optional<std::pair<std::string, int>> proxy;         // --proxy HOST:PORT
+    std::optional<std::string> pacURL;                        // --pac
+    std::optional<std::string> cookieJar;                     // --cookie-jar
+    bool includeHeaders = false;                              // -i
+    std::optional<std::string> headerDumpPath;                // -D
+    bool failOnHTTPError = false;                             // --fail
+    bool verbose = false;                                     // -v
+};
+
+struct HelpRequested {};
+struct UsageError {
+    std::string message;
+};
+
+std::variant<FetchOptions, HelpRequested, UsageError> parseFetchOptions(const std::vector<std::string>& arguments);
+
+extern const char* const kFetchUsage;
+
+} // namespace waterline::fetch

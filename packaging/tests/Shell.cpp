@@ -1,0 +1,50 @@
+#include "Shell.h"
+
+#include <array>
+#include <cstdio>
+#include <cstdlib>
+#include <stdexcept>
+#include <sys/wait.h>
+
+namespace waterline::packagingtest {
+
+CommandResult runShell(const std::string& command)
+{
+    CommandResult result;
+    FILE* pipe = ::popen((command + " 2>&1").c_str(), "r");
+    if (!pipe) {
+        result.output = "cannot start: " + command;
+        return result;
+    }
+    std::array<char, 4096> chunk;
+    while (std::size_t count = std::fread(chunk.data(), 1, chunk.size(), pipe))
+        result.output.append(chunk.data(), count);
+    int status = ::pclose(pipe);
+    if (status != -1 && WIFEXITED(status))
+        result.status = WEXITSTATUS(status);
+    return result;
+}
+
+ScratchFolder::ScratchFolder()
+{
+    std::string pattern = (std::filesystem::temp_directory_path() / "waterline-packaging-XXXXXX").string();
+    if (!::mkdtemp(pattern.data()))
+        throw std::runtime_error("cannot make a scratch folder in " + pattern);
+    m_path = pattern;
+}
+
+ScratchFolder::~ScratchFolder()
+{
+    std::error_code ignored;
+    std::filesystem::remove_all(m_path, ignored);
+}
+
+CommandResult installComponent(const std::filesystem::path& destdir, const std::string& prefix,
+                               const std::string& component)
+{
+    return runShell("DESTDIR='" + destdir.string()
+                    + "' '" WATERLINE_CMAKE_COMMAND "' --install '" WATERLINE_BINARY_DIR "' --prefix '" + prefix
+                    + "' --component " + component);
+}
+
+} // namespace waterline::packagingtest

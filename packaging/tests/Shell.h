@@ -1,0 +1,40 @@
+// Runs shell commands for the packaging tests, and gives each test a scratch folder.
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+namespace waterline::packagingtest {
+
+struct CommandResult {
+    int status = -1;    // the exit status; -1 when the command did not exit normally
+    std::string output; // standard output and standard error together
+};
+
+// Runs `command` through /bin/sh and waits for it.
+CommandResult runShell(const std::string& command);
+
+// A fresh folder under the temporary directory, removed with its contents at the end.
+class ScratchFolder {
+public:
+    ScratchFolder();
+    ~ScratchFolder();
+    ScratchFolder(const ScratchFolder&) = delete;
+    ScratchFolder& operator=(const ScratchFolder&) = delete;
+
+    const std::filesystem::path& path() const { return m_path; }
+    std::filesystem::path operator/(const std::string& name) const { return m_path / name; }
+
+private:
+    std::filesystem::path m_path;
+};
+
+// Installs one component of the build tree into `destdir` under `prefix`
+// (DESTDIR=destdir cmake --install ... --prefix prefix --component component).
+CommandResult installComponent(const std::filesystem::path& destdir, const std::string& prefix,
+                               const std::string& component);
+
+// The programs every install carries.
+inline const char* const kPrograms[] = {"waterline", "wl-base64", "wl-json", "wl-reach", "wl-render"};
+
+} // namespace waterline::packagingtest

@@ -159,7 +159,7 @@ TEST_F(DebianPackages, ProgramsRunFromTheUnpackedPackage)
     EXPECT_EQ(ran.output.find("picture resource"), std::string::npos) << ran.output;
 
     for (const char* program : kPrograms) {
-        auto version = runShell("'" + root.string() + "/usr/bin/" + program + "' --version");
+        auto version = runShell(quoted(root / "usr/bin" / program) + " --version");
         EXPECT_EQ(version.status, 0) << program;
         EXPECT_EQ(version.output, std::string(program) + " " WATERLINE_VERSION_TEXT "\n");
     }

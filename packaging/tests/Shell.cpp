@@ -8,6 +8,14 @@
 
 namespace waterline::packagingtest {
 
+std::string quoted(const std::filesystem::path& path)
+{
+    std::string result = "'";
+    result += path.string();
+    result += "'";
+    return result;
+}
+
 CommandResult runShell(const std::string& command)
 {
     CommandResult result;

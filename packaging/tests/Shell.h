@@ -11,6 +11,9 @@ struct CommandResult {
     std::string output; // standard output and standard error together
 };
 
+// `path` in single quotes, for a shell command line (the tests' paths hold none).
+std::string quoted(const std::filesystem::path& path);
+
 // Runs `command` through /bin/sh and waits for it.
 CommandResult runShell(const std::string& command);
 

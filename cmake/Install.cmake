@@ -40,11 +40,15 @@ function(waterline_install_program name)
   if(NOT summary)
     set(summary "a Waterline command-line tool")
   endif()
+  # help2man reads the program's --help through a wrapper of the same name, which spells
+  # the first word "Usage:" as help2man expects of a synopsis.
+  set(wrapper ${CMAKE_BINARY_DIR}/man/wrappers/${name})
+  file(GENERATE OUTPUT ${wrapper}
+       CONTENT "#!/bin/sh\n'$<TARGET_FILE:${name}>' \"$@\" 2>&1 | sed 's/^usage:/Usage:/'\n"
+       FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
   set(page ${CMAKE_BINARY_DIR}/man/${name}.1)
   add_custom_command(OUTPUT ${page}
-                     COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/man
-                     COMMAND ${WATERLINE_HELP2MAN} --no-info --no-discard-stderr --name=${summary}
-                             --output=${page} $<TARGET_FILE:${name}>
+                     COMMAND ${WATERLINE_HELP2MAN} --no-info --name=${summary} --output=${page} ${wrapper}
                      DEPENDS ${name}
                      COMMENT "Writing the manual page of ${name}"
                      VERBATIM)

@@ -60,17 +60,8 @@ bool drawIcon(const std::filesystem::path& folder, int size)
     canvas.fill(scaled(belowHorizon(circle({32, 38}, 11)), scale), kReflection);
     canvas.fill(scaled(unite({ripple(14, 30, 42), ripple(30, 50, 48), ripple(18, 40, 54)}), scale), kRipple);
 
-    auto sized = folder / (std::to_string(size) + "x" + std::to_string(size));
-    std::error_code error;
-    std::filesystem::create_directories(sized, error);
-    if (error) {
-        std::fprintf(stderr, "cannot create %s: %s\n", sized.c_str(), error.message().c_str());
-        return false;
-    }
-    auto written = canvas.writePng(sized / "waterline.png");
-    if (!written)
-        std::fprintf(stderr, "%s\n", written.error()->localizedDescription().c_str());
-    return !written.isError();
+    auto sized = std::to_string(size) + "x" + std::to_string(size);
+    return canvas.writePngOrReport(folder / sized / "waterline.png");
 }
 
 } // namespace

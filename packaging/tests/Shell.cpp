@@ -3,7 +3,6 @@
 #include <array>
 #include <cstdio>
 #include <cstdlib>
-#include <stdexcept>
 #include <sys/wait.h>
 
 namespace waterline::packagingtest {
@@ -31,20 +30,6 @@ CommandResult runShell(const std::string& command)
     if (status != -1 && WIFEXITED(status))
         result.status = WEXITSTATUS(status);
     return result;
-}
-
-ScratchFolder::ScratchFolder()
-{
-    std::string pattern = (std::filesystem::temp_directory_path() / "waterline-packaging-XXXXXX").string();
-    if (!::mkdtemp(pattern.data()))
-        throw std::runtime_error("cannot make a scratch folder in " + pattern);
-    m_path = pattern;
-}
-
-ScratchFolder::~ScratchFolder()
-{
-    std::error_code ignored;
-    std::filesystem::remove_all(m_path, ignored);
 }
 
 CommandResult installComponent(const std::filesystem::path& destdir, const std::string& prefix,

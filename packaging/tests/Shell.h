@@ -1,5 +1,7 @@
-// Runs shell commands for the packaging tests, and gives each test a scratch folder.
+// Runs shell commands for the packaging tests; each test works in a scratch folder.
 #pragma once
+
+#include "ScratchDirectory.h"
 
 #include <filesystem>
 #include <string>
@@ -18,19 +20,7 @@ std::string quoted(const std::filesystem::path& path);
 CommandResult runShell(const std::string& command);
 
 // A fresh folder under the temporary directory, removed with its contents at the end.
-class ScratchFolder {
-public:
-    ScratchFolder();
-    ~ScratchFolder();
-    ScratchFolder(const ScratchFolder&) = delete;
-    ScratchFolder& operator=(const ScratchFolder&) = delete;
-
-    const std::filesystem::path& path() const { return m_path; }
-    std::filesystem::path operator/(const std::string& name) const { return m_path / name; }
-
-private:
-    std::filesystem::path m_path;
-};
+using ScratchFolder = apptest::ScratchDirectory;
 
 // Installs one component of the build tree into `destdir` under `prefix`
 // (DESTDIR=destdir cmake --install ... --prefix prefix --component component).

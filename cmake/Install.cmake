@@ -44,7 +44,7 @@ function(waterline_install_program name)
   # the first word "Usage:" as help2man expects of a synopsis.
   set(wrapper ${CMAKE_BINARY_DIR}/man/wrappers/${name})
   file(GENERATE OUTPUT ${wrapper}
-       CONTENT "#!/bin/sh\n'$<TARGET_FILE:${name}>' \"$@\" 2>&1 | sed 's/^usage:/Usage:/'\n"
+       CONTENT "#!/bin/sh\n'$<TARGET_FILE:${name}>' \"$@\" | sed 's/^usage:/Usage:/'\n"
        FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
   set(page ${CMAKE_BINARY_DIR}/man/${name}.1)
   add_custom_command(OUTPUT ${page}

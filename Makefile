@@ -4,7 +4,7 @@ JOBS       ?= $(shell nproc)
 CMAKE_GEN  := -G Ninja
 CMAKE_ARGS ?=
 
-.PHONY: all deps configure build run test bench test-asan fuzz clean format format-check
+.PHONY: all deps configure build run test bench test-asan fuzz clean format format-check install deb deb-test
 
 all: build
 
@@ -53,6 +53,22 @@ format: deps
 
 format-check: deps
 	@clang-format --dry-run -Werror $(SOURCES) || { echo "Some files differ from .clang-format: run make format"; exit 1; }
+
+# `make install PREFIX=/usr DESTDIR=/tmp/stage`: the programs, their pictures, manual
+# pages and desktop files, and the libraries for other projects.
+PREFIX  ?= /usr/local
+DESTDIR ?=
+
+install: build
+	DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix "$(PREFIX)"
+
+# Debian packages (waterline and waterline-dev) into $(BUILD)/packages/.
+deb: build
+	cd $(BUILD) && cpack -G DEB -B "$(CURDIR)/$(BUILD)/packages"
+
+# Checks the packages: their files, their dependencies, and the programs run from them.
+deb-test: build
+	ctest --test-dir $(BUILD) --output-on-failure -L package
 
 clean:
 	rm -rf $(BUILD)

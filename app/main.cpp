@@ -2,6 +2,7 @@
 // and runs the application loop until the window closes (or a script quits), returning
 // its status as the process's exit status. A bad command line prints the usage and
 // exits with status 2.
+#include <waterline/foundation/ProgramInfo.h>
 #include <waterline/app/AppDelegate.h>
 #include <waterline/app/LaunchOptions.h>
 
@@ -12,6 +13,8 @@
 
 int main(int argc, char** argv)
 {
+    if (waterline::answerVersionOption("waterline", argc, argv))
+        return 0;
     using namespace waterline;
     std::vector<std::string> arguments(argv + 1, argv + argc);
     auto parsed = parseLaunchOptions(arguments, std::getenv("WATERLINE_CAMERAS"));

@@ -2,12 +2,13 @@
 #
 #   waterline_library(json SOURCES a.cpp b.cpp DEPENDS waterline::foundation PkgConfig::X)
 #     makes the static library target waterline_json (alias waterline::json) whose public
-#     headers live in json/include/waterline/json/.
+#     headers live in json/include/waterline/json/; a library named in
+#     WATERLINE_PUBLIC_LIBRARIES also installs itself for other projects (Install.cmake).
 #   waterline_tests(json DEPENDS ...)
 #     makes json_tests from every json/tests/*.cpp, linked to GoogleTest's main, and
 #     registers each test with CTest.
 #   waterline_tool(wl-json SOURCES main.cpp DEPENDS waterline::json)
-#     makes a command-line tool in build/bin/.
+#     makes a command-line tool in build/bin/, installed into bin/ with a manual page.
 #   waterline_benchmark(bench_json SOURCES ... DEPENDS ...)
 #     makes a Google Benchmark executable (only with -DWATERLINE_BENCH=ON).
 #   waterline_fuzzer(fuzz_json SOURCES ... DEPENDS ...)
@@ -17,9 +18,13 @@ function(waterline_library name)
   cmake_parse_arguments(ARG "" "" "SOURCES;DEPENDS;PRIVATE_DEPENDS" ${ARGN})
   add_library(waterline_${name} STATIC ${ARG_SOURCES})
   add_library(waterline::${name} ALIAS waterline_${name})
-  target_include_directories(waterline_${name} PUBLIC ${CMAKE_CURRENT_SOURCE_DIR}/include
-                                               PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
+  target_include_directories(waterline_${name}
+      PUBLIC $<BUILD_INTERFACE:${CMAKE_CURRENT_SOURCE_DIR}/include>
+             $<BUILD_INTERFACE:${WATERLINE_GENERATED_DIR}/include>
+             $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>
+      PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
   target_link_libraries(waterline_${name} PUBLIC ${ARG_DEPENDS} PRIVATE ${ARG_PRIVATE_DEPENDS})
+  waterline_install_library(${name} DEPENDS ${ARG_DEPENDS} PRIVATE_DEPENDS ${ARG_PRIVATE_DEPENDS})
 endfunction()
 
 function(waterline_tests name)
@@ -43,6 +48,7 @@ function(waterline_tool name)
   cmake_parse_arguments(ARG "" "" "SOURCES;DEPENDS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_DEPENDS})
+  waterline_install_program(${name})
 endfunction()
 
 function(waterline_benchmark name)

@@ -1,5 +1,6 @@
 #include <waterline/effect/Picture.h>
 #include <waterline/effect/PictureFile.h>
+#include <waterline/foundation/ProgramInfo.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -39,6 +40,11 @@ std::filesystem::path Picture::resourceDirectory()
 {
     if (const char* overridden = std::getenv("WATERLINE_RESOURCES"); overridden && *overridden)
         return overridden;
+    // An installed program keeps its pictures in ../share/waterline beside its bin/
+    // folder, wherever the tree was moved; a program in the build tree has no such
+    // folder and uses the build's resources.
+    if (auto installed = installedDataDirectory("waterline"))
+        return *installed;
     return WATERLINE_RESOURCES_DIR;
 }
 

@@ -26,6 +26,8 @@ packages=(
   rapidjson-dev nlohmann-json3-dev libboost-json1.81-dev libsimdjson-dev libssl-dev
   # screenshots under a real X server
   xvfb xauth
+  # install and packaging: manual pages, desktop file checks, Debian packages
+  help2man desktop-file-utils appstream dpkg-dev file
 )
 
 missing=()

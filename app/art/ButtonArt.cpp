@@ -112,10 +112,7 @@ bool draw(const std::filesystem::path& folder, const char* name, int width, Colo
     GlyphCanvas canvas(width, 60);
     drawPlate(canvas, width, 60, plate);
     canvas.fill(glyph, kGlyph);
-    auto written = canvas.writePng(folder / name);
-    if (!written)
-        std::fprintf(stderr, "%s\n", written.error()->localizedDescription().c_str());
-    return !written.isError();
+    return canvas.writePngOrReport(folder / name);
 }
 
 } // namespace
@@ -127,12 +124,6 @@ int main(int argc, char** argv)
         return 2;
     }
     std::filesystem::path folder = argv[1];
-    std::error_code error;
-    std::filesystem::create_directories(folder, error);
-    if (error) {
-        std::fprintf(stderr, "cannot create %s: %s\n", folder.c_str(), error.message().c_str());
-        return 1;
-    }
     bool written = draw(folder, "album.png", 60, kPlate, albumGlyph())
         && draw(folder, "Camera.png", 60, kPlate, cameraGlyph(0, 0, 1))
         && draw(folder, "save.png", 60, kPlate, saveGlyph()) && draw(folder, "share.png", 60, kPlate, shareGlyph())

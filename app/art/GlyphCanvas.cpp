@@ -3,6 +3,7 @@
 #include <waterline/image/PngCodec.h>
 
 #include <bit>
+#include <cstdio>
 #include <stdexcept>
 
 namespace waterline::art {
@@ -68,6 +69,20 @@ void GlyphCanvas::fill(const Shape& shape, Colour colour)
 ErrorOr<void> GlyphCanvas::writePng(const std::filesystem::path& path) const
 {
     return image::writePNGFile(*m_pixels, path);
+}
+
+bool GlyphCanvas::writePngOrReport(const std::filesystem::path& path) const
+{
+    std::error_code error;
+    std::filesystem::create_directories(path.parent_path(), error);
+    if (error) {
+        std::fprintf(stderr, "cannot create %s: %s\n", path.parent_path().c_str(), error.message().c_str());
+        return false;
+    }
+    auto written = writePng(path);
+    if (!written)
+        std::fprintf(stderr, "%s\n", written.error()->localizedDescription().c_str());
+    return !written.isError();
 }
 
 } // namespace waterline::art

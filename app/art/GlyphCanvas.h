@@ -37,6 +37,9 @@ public:
     PixelBuffer& pixels() { return *m_pixels; }
 
     ErrorOr<void> writePng(const std::filesystem::path&) const;
+    // For the build-time generators: writes the PNG, making its folder first, and tells
+    // standard error when that fails.
+    bool writePngOrReport(const std::filesystem::path&) const;
 
 private:
     int m_width;

@@ -6,6 +6,7 @@
 #include "Coding.h"
 #include "Options.h"
 
+#include <waterline/foundation/ProgramInfo.h>
 #include <waterline/foundation/FileDescriptor.h>
 
 #include <cstdio>
@@ -16,6 +17,8 @@ using namespace waterline;
 
 int main(int argc, char** argv)
 {
+    if (waterline::answerVersionOption("wl-base64", argc, argv))
+        return 0;
     const auto parsed = parseOptions(std::vector<std::string_view>(argv + 1, argv + argc));
     if (!parsed) {
         std::fprintf(stderr, "wl-base64: %s\n%.*s", parsed.error()->localizedDescription().c_str(),

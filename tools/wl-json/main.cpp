@@ -5,6 +5,7 @@
 // on standard error, one "CODE: MESSAGE" line per record, innermost first (exit 1).
 // Bad options or input that cannot be read exit 2; output that cannot be written and
 // running out of memory exit 1. Every failure says why on standard error.
+#include <waterline/foundation/ProgramInfo.h>
 #include <waterline/foundation/FileDescriptor.h>
 #include <waterline/foundation/FileIO.h>
 #include <waterline/json/VelJSON.h>
@@ -194,6 +195,8 @@ int run(int argc, char** argv)
 
 int main(int argc, char** argv)
 {
+    if (waterline::answerVersionOption("wl-json", argc, argv))
+        return 0;
     try {
         return run(argc, argv);
     } catch (const std::bad_alloc&) {

@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include <waterline/foundation/ProgramInfo.h>
 #include <waterline/foundation/ErrorOr.h>
 #include <waterline/foundation/NotificationCenter.h>
 #include <waterline/foundation/RunLoop.h>
@@ -130,6 +131,8 @@ std::string timestamp()
 
 int main(int argc, char** argv)
 {
+    if (waterline::answerVersionOption("wl-reach", argc, argv))
+        return 0;
     auto parsed = parseArguments(argc, argv);
     if (!parsed) {
         std::fprintf(stderr, "wl-reach: %s\n%s", parsed.error()->localizedDescription().c_str(), kUsage);

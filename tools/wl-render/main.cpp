@@ -14,6 +14,7 @@
 #include "ReflectionFrames.h"
 #include "RenderError.h"
 
+#include <waterline/foundation/ProgramInfo.h>
 #include <waterline/effect/AlbumTargetSize.h>
 #include <waterline/effect/FixOrientation.h>
 #include <waterline/effect/PictureFile.h>
@@ -120,6 +121,8 @@ ErrorOr<void> renderToFile(const Options& options)
 
 int main(int argc, char** argv)
 {
+    if (waterline::answerVersionOption("wl-render", argc, argv))
+        return 0;
     std::vector<std::string> arguments(argv + 1, argv + argc);
     if (arguments.size() == 1 && (arguments[0] == "--help" || arguments[0] == "-h")) {
         std::printf("%s\n", kUsage);

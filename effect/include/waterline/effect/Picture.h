@@ -48,8 +48,9 @@ public:
     // cannot be decoded.
     static std::shared_ptr<Picture> named(std::string_view name);
 
-    // Where named() looks: $WATERLINE_RESOURCES when set and not empty, otherwise the
-    // build's resources directory (${CMAKE_BINARY_DIR}/resources, fixed at build time).
+    // Where named() looks: $WATERLINE_RESOURCES when set and not empty; otherwise, for an
+    // installed program, share/waterline beside the folder of its executable; otherwise
+    // the build's resources directory (${CMAKE_BINARY_DIR}/resources, fixed at build time).
     static std::filesystem::path resourceDirectory();
 
     const PixelBuffer& raster() const { return *m_raster; }

@@ -7,6 +7,8 @@
 #include "FetchOptions.h"
 #include "Fetcher.h"
 
+#include <waterline/foundation/ProgramInfo.h>
+
 #include <iostream>
 #include <variant>
 
@@ -14,6 +16,8 @@ using namespace waterline::fetch;
 
 int main(int argc, char** argv)
 {
+    if (waterline::answerVersionOption("wl-fetch", argc, argv))
+        return 0;
     auto parsed = parseFetchOptions(std::vector<std::string>(argv + 1, argv + argc));
     if (std::holds_alternative<HelpRequested>(parsed)) {
         std::cout << kFetchUsage;

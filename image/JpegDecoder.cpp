@@ -121,12 +121,14 @@ bool isCMYK(const jpeg_decompress_struct& info)
     return info.jpeg_color_space == JCS_CMYK || info.jpeg_color_space == JCS_YCCK;
 }
 
-// Sets the output scale and colour space; false when libjpeg stopped.
-bool prepareOutput(Session& session, tjscalingfactor scale)
+// Sets the output scale and colour space, and notes whether the file has several scans;
+// false when libjpeg stopped.
+bool prepareOutput(Session& session, tjscalingfactor scale, bool& multipleScans)
 {
     if (setjmp(session.jump))
         return false;
     auto& info = session.info;
+    multipleScans = jpeg_has_multiple_scans(&info);
     info.scale_num = static_cast<unsigned>(scale.num);
     info.scale_denom = static_cast<unsigned>(scale.denom);
     // CMYK has no direct route to RGB in libjpeg; it is converted row by row below.
@@ -232,8 +234,14 @@ ErrorOr<DecodedJPEG> decodeJPEG(std::span<const std::uint8_t> bytes, JPEGDecodeO
     auto stored = WL_TRY(readStoredSize(session, bytes, options.cancelled));
     int orientation = readExifOrientation(bytes);
     auto scale = scaleCovering(stored, exifOrientationSwapsSides(orientation), options.coverSize);
-    if (!prepareOutput(session, scale))
+    bool multipleScans = false;
+    if (!prepareOutput(session, scale, multipleScans))
         return stopped(session, Part::Header);
+    // Several scans are gathered in a buffer of the whole stored picture, whatever the
+    // output scale, so the stored size itself must be one we decode: a tiny file claiming
+    // gigapixels would otherwise cost gigabytes and minutes.
+    if (multipleScans)
+        WL_TRY(checkClaimedSize("JPEG", stored));
     Size size{static_cast<int>(session.info.output_width), static_cast<int>(session.info.output_height)};
     auto raster = WL_TRY(createDecodeRaster("JPEG", stored, size));
     if (!readPixels(session, *raster))

@@ -217,3 +217,19 @@ TEST(JpegDecoder, CmykAndYcckFilesDecodeToRgb)
         }
     }
 }
+
+TEST(JpegDecoder, AProgressiveFileClaimingGigapixelsIsRefusedAtAnyScale)
+{
+    // A progressive file is gathered at its stored size whatever the output scale, so a
+    // few hundred bytes claiming 60000 × 60000 must not be decoded even at 1/8.
+    auto jpeg = progressive({64, 48});
+    for (std::size_t i = 2; i + 8 < jpeg.size(); ++i)
+        if (jpeg[i] == 0xFF && jpeg[i + 1] == 0xC2) {
+            jpeg[i + 5] = 0xEA, jpeg[i + 6] = 0x60, jpeg[i + 7] = 0xEA, jpeg[i + 8] = 0x60;
+            break;
+        }
+    auto decoded = image::decodeJPEG(jpeg, {.coverSize = Size{64, 64}});
+    ASSERT_FALSE(decoded);
+    EXPECT_EQ(decoded.error()->code(), static_cast<int>(PictureFileErrorCode::TooLarge));
+    EXPECT_EQ(decoded.error()->localizedDescription(), "picture too large: 60000 × 60000 pixels");
+}

@@ -236,20 +236,6 @@ std::vector<std::uint8_t> strayBytesThenCutShort(std::vector<std::uint8_t> jpeg)
     return jpeg;
 }
 
-// Noise compresses badly, so each frame of an animation of it is large.
-std::shared_ptr<PixelBuffer> noise(Size size)
-{
-    std::shared_ptr<PixelBuffer> raster = PixelBuffer::create(PixelFormat::ARGB32Premultiplied, size);
-    std::uint32_t state = 12345;
-    for (int y = 0; y < size.height; ++y)
-        for (int x = 0; x < size.width; ++x) {
-            state = state * 1664525u + 1013904223u;
-            std::uint32_t pixel = (state >> 8) | 0xFF000000u;
-            std::memcpy(raster->row(y) + 4 * x, &pixel, 4);
-        }
-    return raster;
-}
-
 } // namespace
 
 TEST_F(WlRender, DamagedOrUnfittablePicturesAreRefusedWithTheReason)
@@ -333,6 +319,24 @@ TEST_F(WlRender, AnAnimationPastTheFormatLimitIsRefusedUpFront)
 }
 
 #if !WATERLINE_SANITIZE // the sanitizers reserve more address space than any limit below
+namespace {
+
+// Noise compresses badly, so each frame of an animation of it is large.
+std::shared_ptr<PixelBuffer> noise(Size size)
+{
+    std::shared_ptr<PixelBuffer> raster = PixelBuffer::create(PixelFormat::ARGB32Premultiplied, size);
+    std::uint32_t state = 12345;
+    for (int y = 0; y < size.height; ++y)
+        for (int x = 0; x < size.width; ++x) {
+            state = state * 1664525u + 1013904223u;
+            std::uint32_t pixel = (state >> 8) | 0xFF000000u;
+            std::memcpy(raster->row(y) + 4 * x, &pixel, 4);
+        }
+    return raster;
+}
+
+} // namespace
+
 TEST_F(WlRender, MemoryStaysBoundedAndRunningOutIsReportedCleanly)
 {
     write("noise.png", *PictureFile::encodePNG(*noise({768, 512})));

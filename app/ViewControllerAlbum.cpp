@@ -4,7 +4,8 @@
 //
 // Thumbnails are decoded on the background queue at a reduced scale and delivered to
 // the picker through the main run loop, so the reflection keeps moving while the grid
-// fills. A picker that was replaced or closed stops its decoding at the next photo.
+// fills. A picker that was replaced or closed stops its decoding, in the middle of a
+// photo if need be.
 #include <waterline/app/ViewController.h>
 
 #include <waterline/app/AppError.h>
@@ -39,10 +40,13 @@ SizeF thumbnailSize(SizeF photo)
     return {std::max(1.0, std::floor(photo.width * scale)), std::max(1.0, std::floor(photo.height * scale))};
 }
 
-std::shared_ptr<const PixelBuffer> decodeThumbnail(const std::filesystem::path& path)
+// Gives up as soon as `cancelled` is set, so that a large photo does not hold up the
+// closing picker or the quitting application.
+std::shared_ptr<const PixelBuffer> decodeThumbnail(const std::filesystem::path& path,
+                                                   const std::atomic<bool>& cancelled)
 {
-    auto decoded = PictureFile::read(
-        path, {.coverSize = Size{static_cast<int>(PhotoPicker::kCellSize), static_cast<int>(PhotoPicker::kCellSize)}});
+    auto cell = static_cast<int>(PhotoPicker::kCellSize);
+    auto decoded = PictureFile::read(path, {.coverSize = Size{cell, cell}, .cancelled = &cancelled});
     if (!decoded || !*decoded)
         return nullptr;
     auto thumbnail = fixOrientation(**decoded, thumbnailSize((*decoded)->size()));
@@ -113,7 +117,7 @@ void ViewController::loadThumbnails(const std::vector<std::filesystem::path>& ph
         m_background->async([this, alive, cancelled, picker, path = photos[i], index = static_cast<int>(i)] {
             if (*cancelled)
                 return;
-            auto thumbnail = decodeThumbnail(path);
+            auto thumbnail = decodeThumbnail(path, *cancelled);
             if (!thumbnail)
                 return;
             performOnMainThread(
@@ -129,8 +133,9 @@ void ViewController::loadThumbnails(const std::vector<std::filesystem::path>& ph
 
 void ViewController::pickPhoto(const std::filesystem::path& path)
 {
-    // An unreadable file is like a picked item without a picture: the picker closes and
-    // the previous picture stays.
+    // An unreadable or damaged file is like a picked item without a picture: the picker
+    // closes and the previous picture stays. The user is told, since a photo that
+    // silently fails to appear looks like a broken button.
     auto photo = readPickedPhoto(path);
     if (!photo) {
         // Errors of reading the file name it already; those of decoding do not.
@@ -140,6 +145,8 @@ void ViewController::pickPhoto(const std::filesystem::path& path)
         std::fprintf(stderr, "waterline: cannot read %s\n", reason.c_str());
     }
     imagePickerController(photo ? *photo : PickedPhoto{});
+    if (!photo)
+        showAlert(AlertTexts::photoNotOpened(), AlertDelegate::None);
 }
 
 void ViewController::dismissPicker()

@@ -76,6 +76,7 @@ ErrorOr<PictureFileInfo> PictureFile::probe(std::span<const std::uint8_t> bytes)
     if (image::looksLikePNG(bytes)) {
         info.type = PictureFileType::PNG;
         info.storedSize = WL_TRY(image::readPNGSize(bytes));
+        info.orientation = orientationForExifValue(image::readPNGExifOrientation(bytes));
         return info;
     }
     return unknownFormat();
@@ -86,11 +87,13 @@ ErrorOr<std::shared_ptr<Picture>> PictureFile::decode(std::span<const std::uint8
     if (bytes.empty())
         return emptyFile();
     if (image::looksLikeJPEG(bytes)) {
-        auto decoded = WL_TRY(image::decodeJPEG(bytes, {.coverSize = options.coverSize}));
+        auto decoded
+            = WL_TRY(image::decodeJPEG(bytes, {.coverSize = options.coverSize, .cancelled = options.cancelled}));
         return Picture::create(std::move(decoded.raster), orientationForExifValue(decoded.exifOrientation));
     }
     if (image::looksLikePNG(bytes))
-        return Picture::create(WL_TRY(image::decodePNG(bytes)));
+        return Picture::create(WL_TRY(image::decodePNG(bytes)),
+                               orientationForExifValue(image::readPNGExifOrientation(bytes)));
     return unknownFormat();
 }
 

@@ -1,4 +1,5 @@
 // Whole-buffer reads and writes and atomic file replacement.
+#include <waterline/foundation/AtomicFile.h>
 #include <waterline/foundation/FileDescriptor.h>
 #include <waterline/foundation/FileIO.h>
 
@@ -21,17 +22,6 @@ ErrorPtr pathError(const std::filesystem::path& path, int errnum)
 std::span<const std::uint8_t> asBytes(std::string_view text)
 {
     return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
-}
-
-// Flushes a folder so that a rename inside it survives a crash; best effort, since
-// some file systems cannot sync a directory.
-void syncFolder(const std::filesystem::path& folder)
-{
-    int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
-    }
 }
 
 } // namespace
@@ -129,31 +119,9 @@ std::string temporarySiblingPrefix(const std::filesystem::path& target)
 ErrorOr<void> writeFileAtomically(const std::filesystem::path& target, std::span<const std::uint8_t> bytes,
                                   AtomicWriteOptions options)
 {
-    auto folder = target.parent_path().empty() ? std::filesystem::path(".") : target.parent_path();
-    std::string temporary = (folder / (temporarySiblingPrefix(target) + ".XXXXXX")).string();
-    FileDescriptor file(::mkostemp(temporary.data(), O_CLOEXEC));
-    if (!file)
-        return pathError(target, errno);
-    // mkstemp makes the file 0600; give it the permissions asked for, less the umask.
-    mode_t mask = ::umask(0);
-    ::umask(mask);
-    ::fchmod(file.get(), static_cast<mode_t>(options.permissions) & ~mask);
-
-    auto fail = [&](int errnum) -> ErrorOr<void> {
-        ::unlink(temporary.c_str());
-        return pathError(target, errnum);
-    };
-    if (auto written = writeAll(file.get(), bytes); !written)
-        return fail(written.error()->code());
-    if (options.durable && ::fsync(file.get()) != 0)
-        return fail(errno);
-    if (auto closed = file.close(); !closed)
-        return fail(closed.error()->code());
-    if (::rename(temporary.c_str(), target.c_str()) != 0)
-        return fail(errno);
-    if (options.durable)
-        syncFolder(folder);
-    return {};
+    auto file = WL_TRY(AtomicFile::create(target, options));
+    WL_TRY(file.write(bytes));
+    return file.commit();
 }
 
 ErrorOr<void> writeFileAtomically(const std::filesystem::path& target, std::string_view bytes,

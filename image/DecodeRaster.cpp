@@ -14,9 +14,7 @@ std::string dimensions(Size size)
     return std::to_string(size.width) + " × " + std::to_string(size.height);
 }
 
-} // namespace
-
-ErrorOr<std::unique_ptr<PixelBuffer>> createDecodeRaster(const char* format, Size claimed, Size decoded)
+ErrorOr<void> checkSizes(const char* format, Size claimed, Size decoded)
 {
     // A side of zero is a broken header, not a large picture.
     if (claimed.width <= 0 || claimed.height <= 0 || decoded.width <= 0 || decoded.height <= 0)
@@ -26,6 +24,19 @@ ErrorOr<std::unique_ptr<PixelBuffer>> createDecodeRaster(const char* format, Siz
     if (pixels > kMaxDecodedPixels)
         return pictureFileError(PictureFileErrorCode::TooLarge,
                                 "picture too large: " + dimensions(claimed) + " pixels");
+    return {};
+}
+
+} // namespace
+
+ErrorOr<void> checkClaimedSize(const char* format, Size claimed)
+{
+    return checkSizes(format, claimed, claimed);
+}
+
+ErrorOr<std::unique_ptr<PixelBuffer>> createDecodeRaster(const char* format, Size claimed, Size decoded)
+{
+    WL_TRY(checkSizes(format, claimed, decoded));
     auto raster = PixelBuffer::create(PixelFormat::ARGB32Premultiplied, decoded);
     if (!raster)
         return pictureFileError(PictureFileErrorCode::OutOfMemory,

@@ -9,6 +9,10 @@
 
 namespace waterline::image {
 
+// An error when a file claims no pixels or more than kMaxDecodedPixels. For decoders
+// whose work and memory follow the stored size whatever the output size.
+ErrorOr<void> checkClaimedSize(const char* format, Size claimed);
+
 // A zeroed premultiplied ARGB raster of `decoded` pixels. Refused, naming the size the
 // file claims (`claimed`), when it describes no pixels or more than kMaxDecodedPixels.
 // `format` ("PNG", "JPEG") names the file type in the messages.

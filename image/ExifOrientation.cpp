@@ -2,6 +2,9 @@
 
 #include <libexif/exif-data.h>
 
+#include <iterator>
+#include <vector>
+
 namespace waterline::image {
 
 int readExifOrientation(std::span<const std::uint8_t> jpegBytes)
@@ -26,6 +29,15 @@ int readExifOrientation(std::span<const std::uint8_t> jpegBytes)
     }
     exif_data_unref(exif);
     return orientation;
+}
+
+int readExifBlockOrientation(std::span<const std::uint8_t> exifBlock)
+{
+    // libexif finds a block by the "Exif\0\0" header a JPEG's APP1 segment carries.
+    static constexpr std::uint8_t kHeader[] = {'E', 'x', 'i', 'f', 0, 0};
+    std::vector<std::uint8_t> withHeader(std::begin(kHeader), std::end(kHeader));
+    withHeader.insert(withHeader.end(), exifBlock.begin(), exifBlock.end());
+    return readExifOrientation(withHeader);
 }
 
 bool exifOrientationSwapsSides(int exifOrientation)

@@ -27,6 +27,8 @@ const char* toString(PictureFileErrorCode code)
         return "EncodingFailed";
     case PictureFileErrorCode::ReadFailed:
         return "ReadFailed";
+    case PictureFileErrorCode::Cancelled:
+        return "Cancelled";
     }
     return "Unknown";
 }

@@ -59,4 +59,16 @@ void copyRowAsARGB(const std::uint8_t* source, PixelFormat format, std::uint8_t*
     }
 }
 
+void cmykRowToARGB(const std::uint8_t* cmyk, std::uint8_t* argb, int width, CMYKLayout layout)
+{
+    for (int x = 0; x < width; ++x, cmyk += 4, argb += 4) {
+        auto white = [&](std::uint8_t stored) { return layout.inverted ? stored : 255u - stored; };
+        unsigned keep = white(cmyk[3]);
+        argb[0] = 255;
+        argb[1] = multiply255(white(cmyk[0]), keep);
+        argb[2] = multiply255(white(cmyk[1]), keep);
+        argb[3] = multiply255(white(cmyk[2]), keep);
+    }
+}
+
 } // namespace waterline::image

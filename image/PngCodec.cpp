@@ -4,6 +4,7 @@
 #include "DecodeRaster.h"
 
 #include <waterline/foundation/FileIO.h>
+#include <waterline/image/ExifOrientation.h>
 #include <waterline/image/PictureFileError.h>
 #include <waterline/image/PixelConversion.h>
 
@@ -73,6 +74,30 @@ ErrorOr<std::unique_ptr<PixelBuffer>> decodePNG(std::span<const std::uint8_t> by
     for (int y = 0; y < size.height; ++y)
         premultiplyARGBRow(raster->row(y), size.width);
     return raster;
+}
+
+int readPNGExifOrientation(std::span<const std::uint8_t> bytes)
+{
+    if (!looksLikePNG(bytes))
+        return 1;
+    // Chunks: a 4-byte big-endian length, a 4-byte type, the data, a 4-byte CRC. Only
+    // the lengths are read on the way, so a long file costs a walk over its chunk list.
+    auto bigEndian = [&](std::size_t at) {
+        return std::uint32_t{bytes[at]} << 24 | std::uint32_t{bytes[at + 1]} << 16 | std::uint32_t{bytes[at + 2]} << 8
+            | bytes[at + 3];
+    };
+    for (std::size_t at = 8; bytes.size() - at >= 12;) {
+        std::uint64_t length = bigEndian(at);
+        if (length > bytes.size() - at - 12)
+            return 1;
+        auto type = bytes.subspan(at + 4, 4);
+        if (std::memcmp(type.data(), "eXIf", 4) == 0)
+            return readExifBlockOrientation(bytes.subspan(at + 8, static_cast<std::size_t>(length)));
+        if (std::memcmp(type.data(), "IEND", 4) == 0)
+            return 1;
+        at += 12 + static_cast<std::size_t>(length);
+    }
+    return 1;
 }
 
 ErrorOr<std::vector<std::uint8_t>> encodePNG(const PixelBuffer& buffer)

@@ -139,18 +139,42 @@ TEST(AlbumFlow, ThePickerListsTheLibraryAndATapPicksTheFile)
     EXPECT_TRUE(screen->saveButton().isEnabled());
 }
 
-TEST(AlbumFlow, AnUnreadableFileClosesThePickerAndKeepsThePicture)
+TEST(AlbumFlow, AnUnreadableOrDamagedFileIsReportedAndKeepsThePicture)
 {
-    Screen screen(1);
-    std::ofstream(screen.scratch / "Pictures" / "broken.jpg") << "not a picture";
-    auto initial = screen->displayedPicture();
-    screen->albumbtnclicked();
-    auto& picker = static_cast<PhotoPicker&>(screen->albumpopoverController()->content());
-    testing::internal::CaptureStderr();
-    picker.didPick(0);
-    std::string log = testing::internal::GetCapturedStderr();
-    EXPECT_NE(log.find("broken.jpg"), std::string::npos) << log;
-    EXPECT_FALSE(screen->albumpopoverController()->isPopoverVisible());
-    EXPECT_EQ(screen->displayedPicture(), initial);
-    EXPECT_FALSE(screen->saveButton().isEnabled());
+    // A JPEG with stray bytes before its scan (forgivable) that then ends early (not).
+    auto whole = *PictureFile::encodeJPEG(apptest::gradientPicture(400, 300)->raster(), 0.9f);
+    std::vector<std::uint8_t> damaged;
+    for (std::size_t i = 0; i < whole.size() / 3; ++i) {
+        if (i > 2 && whole[i] == 0xFF && whole[i + 1] == 0xDA && damaged.size() == i) {
+            damaged.push_back(0);
+            damaged.push_back(0);
+        }
+        damaged.push_back(whole[i]);
+    }
+    const std::pair<const char*, std::vector<std::uint8_t>> files[] = {
+        {"broken.jpg", {'n', 'o', 't', ' ', 'a', ' ', 'p', 'i', 'c'}},
+        {"damaged.jpg", damaged},
+    };
+    for (const auto& [name, bytes] : files) {
+        SCOPED_TRACE(name);
+        Screen screen(1);
+        std::ofstream(screen.scratch / "Pictures" / name, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        auto initial = screen->displayedPicture();
+        screen->albumbtnclicked();
+        auto& picker = static_cast<PhotoPicker&>(screen->albumpopoverController()->content());
+        testing::internal::CaptureStderr();
+        picker.didPick(0);
+        std::string log = testing::internal::GetCapturedStderr();
+        EXPECT_NE(log.find(name), std::string::npos) << log;
+        EXPECT_FALSE(screen->albumpopoverController()->isPopoverVisible());
+        EXPECT_EQ(screen->displayedPicture(), initial);
+        // Nothing of the file can be saved: the screen stays as it was, Save disabled.
+        EXPECT_FALSE(screen->saveButton().isEnabled());
+        ASSERT_EQ(screen.window().alertCount(), 1u);
+        EXPECT_EQ(screen.frontAlert()->title(), "Cannot Open Photo");
+        EXPECT_EQ(screen.frontAlert()->message(), "The file may be damaged or incomplete.");
+        ASSERT_EQ(screen.frontAlert()->numberOfButtons(), 1);
+        EXPECT_EQ(screen.frontAlert()->buttonTitleAtIndex(0), "OK");
+    }
 }

@@ -1,13 +1,18 @@
 // Writing one 768 × 1024 screen: the colour conversion alone (opaque pixels take the
 // short path, translucent ones divide), beside the PNG and JPEG encoders that call it,
-// so the share of the conversion in a screenshot is visible as a ratio.
+// so the share of the conversion in a screenshot is visible as a ratio. Reading a camera
+// photo: our JPEG decoder (libjpeg's interface, every warning judged) beside TurboJPEG's
+// own one-call decode of the same file, full size and at the 1/4 scale the album uses.
 #include <waterline/image/JpegCodec.h>
 #include <waterline/image/PixelConversion.h>
 #include <waterline/image/PngCodec.h>
 
 #include <benchmark/benchmark.h>
+#include <turbojpeg.h>
 
 #include <cmath>
+#include <optional>
+#include <vector>
 
 namespace waterline {
 namespace {
@@ -64,11 +69,55 @@ void encodeJPEG(benchmark::State& state)
     setPixels(state);
 }
 
+const std::vector<std::uint8_t>& cameraPhoto()
+{
+    static const auto jpeg = [] {
+        auto buffer = PixelBuffer::create(PixelFormat::ARGB32Premultiplied, {3264, 2448});
+        for (int y = 0; y < buffer->height(); ++y) {
+            std::uint8_t* p = buffer->row(y);
+            for (int x = 0; x < buffer->width(); ++x, p += 4) {
+                p[0] = 255;
+                p[1] = static_cast<std::uint8_t>(128 + 100 * std::sin(x * 0.01));
+                p[2] = static_cast<std::uint8_t>((x * y) >> 12);
+                p[3] = static_cast<std::uint8_t>(x ^ y);
+            }
+        }
+        return *image::encodeJPEG(*buffer, 0.9f);
+    }();
+    return jpeg;
+}
+
+void decodeJPEG(benchmark::State& state)
+{
+    const auto& jpeg = cameraPhoto();
+    std::optional<Size> cover;
+    if (state.range(0) > 1)
+        cover = Size{3264 / static_cast<int>(state.range(0)), 2448 / static_cast<int>(state.range(0))};
+    for (auto _ : state)
+        benchmark::DoNotOptimize(image::decodeJPEG(jpeg, {.coverSize = cover})->raster->data());
+}
+
+void turboJPEGDecode(benchmark::State& state)
+{
+    const auto& jpeg = cameraPhoto();
+    tjhandle handle = tjInitDecompress();
+    tjscalingfactor scale{1, static_cast<int>(state.range(0))};
+    int width = TJSCALED(3264, scale), height = TJSCALED(2448, scale);
+    std::vector<std::uint8_t> pixels(static_cast<std::size_t>(width) * height * 4);
+    for (auto _ : state) {
+        tjDecompress2(handle, jpeg.data(), jpeg.size(), pixels.data(), width, width * 4, height, TJPF_ARGB, 0);
+        benchmark::DoNotOptimize(pixels.data());
+    }
+    tjDestroy(handle);
+}
+
 BENCHMARK_CAPTURE(straightRGBA, opaque, Opacity::Opaque)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(straightRGBA, translucent, Opacity::Translucent)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(encodePNG, opaque, Opacity::Opaque)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(encodePNG, translucent, Opacity::Translucent)->Unit(benchmark::kMillisecond);
 BENCHMARK(encodeJPEG)->Unit(benchmark::kMillisecond);
+BENCHMARK(decodeJPEG)->Arg(1)->Arg(4)->Unit(benchmark::kMillisecond);
+BENCHMARK(turboJPEGDecode)->Arg(1)->Arg(4)->Unit(benchmark::kMillisecond);
 
 } // namespace
 } // namespace waterline

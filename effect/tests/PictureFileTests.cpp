@@ -79,16 +79,19 @@ TEST(PictureFile, ExifOrientationBecomesTheTag)
         {0, PictureOrientation::Up},           {9, PictureOrientation::Up},
     };
     auto jpeg = jpegOf({40, 30});
+    auto png = *PictureFile::encodePNG(*gradientRaster({40, 30}));
     for (auto [exif, tag] : table) {
-        auto file = withExifOrientation(jpeg, exif);
-        auto info = PictureFile::probe(file);
-        ASSERT_TRUE(info) << info.error()->localizedDescription();
-        EXPECT_EQ(info->orientation, tag) << "EXIF " << exif;
-        EXPECT_EQ(info->storedSize, Size(40, 30));
-        auto decoded = PictureFile::decode(file);
-        ASSERT_TRUE(decoded) << decoded.error()->localizedDescription();
-        EXPECT_EQ((*decoded)->orientation(), tag);
-        EXPECT_EQ((*decoded)->size(), swapsSides(tag) ? SizeF(30, 40) : SizeF(40, 30));
+        // A JPEG's APP1 segment, and a PNG's eXIf chunk.
+        for (const auto& file : {withExifOrientation(jpeg, exif), withExifChunk(png, exif)}) {
+            auto info = PictureFile::probe(file);
+            ASSERT_TRUE(info) << info.error()->localizedDescription();
+            EXPECT_EQ(info->orientation, tag) << "EXIF " << exif;
+            EXPECT_EQ(info->storedSize, Size(40, 30));
+            auto decoded = PictureFile::decode(file);
+            ASSERT_TRUE(decoded) << decoded.error()->localizedDescription();
+            EXPECT_EQ((*decoded)->orientation(), tag);
+            EXPECT_EQ((*decoded)->size(), swapsSides(tag) ? SizeF(30, 40) : SizeF(40, 30));
+        }
     }
 }
 

@@ -22,22 +22,32 @@ std::shared_ptr<PixelBuffer> gradientRaster(Size size)
     return raster;
 }
 
+namespace {
+
+// A bare EXIF block: a big-endian TIFF header, IFD0 with the single Orientation entry.
+std::vector<std::uint8_t> exifBlock(int exifOrientation)
+{
+    return {'M',  'M',
+            0,    42,
+            0,    0,
+            0,    8, // header, IFD0 at 8
+            0,    1, // one entry
+            0x01, 0x12,
+            0,    3,
+            0,    0,
+            0,    1, // Orientation, SHORT, count 1
+            0,    static_cast<std::uint8_t>(exifOrientation),
+            0,    0,
+            0,    0,
+            0,    0}; // no next IFD
+}
+
+} // namespace
+
 std::vector<std::uint8_t> withExifOrientation(const std::vector<std::uint8_t>& jpeg, int exifOrientation)
 {
-    // APP1: "Exif\0\0", a big-endian TIFF header, IFD0 with the single Orientation entry.
-    std::vector<std::uint8_t> tiff = {'M',  'M',
-                                      0,    42,
-                                      0,    0,
-                                      0,    8, // header, IFD0 at 8
-                                      0,    1, // one entry
-                                      0x01, 0x12,
-                                      0,    3,
-                                      0,    0,
-                                      0,    1, // Orientation, SHORT, count 1
-                                      0,    static_cast<std::uint8_t>(exifOrientation),
-                                      0,    0,
-                                      0,    0,
-                                      0,    0}; // no next IFD
+    // APP1: "Exif\0\0" and the block.
+    auto tiff = exifBlock(exifOrientation);
     const std::uint8_t exifName[6] = {'E', 'x', 'i', 'f', 0, 0};
     auto length = sizeof exifName + tiff.size() + 2;
     std::vector<std::uint8_t> out;
@@ -119,6 +129,28 @@ std::vector<std::uint8_t> readFile(const std::filesystem::path& path)
 {
     std::ifstream file(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+}
+
+} // namespace waterline::test
+
+namespace waterline::test {
+
+std::vector<std::uint8_t> withExifChunk(const std::vector<std::uint8_t>& png, int exifOrientation)
+{
+    std::vector<std::uint8_t> chunk = {'e', 'X', 'I', 'f'};
+    for (std::uint8_t byte : exifBlock(exifOrientation))
+        chunk.push_back(byte);
+    // After the signature (8 bytes) and IHDR (25 bytes).
+    std::vector<std::uint8_t> out;
+    for (std::size_t i = 0; i < 33; ++i)
+        out.push_back(png[i]);
+    putBigEndian(out, static_cast<std::uint32_t>(chunk.size() - 4));
+    for (std::uint8_t byte : chunk)
+        out.push_back(byte);
+    putBigEndian(out, crc32(chunk.data(), chunk.size()));
+    for (std::size_t i = 33; i < png.size(); ++i)
+        out.push_back(png[i]);
+    return out;
 }
 
 } // namespace waterline::test

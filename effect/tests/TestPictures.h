@@ -16,6 +16,9 @@ std::shared_ptr<PixelBuffer> gradientRaster(Size size);
 // `jpeg` with an EXIF block recording `exifOrientation`, inserted after the SOI marker.
 std::vector<std::uint8_t> withExifOrientation(const std::vector<std::uint8_t>& jpeg, int exifOrientation);
 
+// `png` with an eXIf chunk recording `exifOrientation`, inserted after IHDR.
+std::vector<std::uint8_t> withExifChunk(const std::vector<std::uint8_t>& png, int exifOrientation);
+
 // A PNG header (signature and IHDR with a valid checksum) claiming `width` × `height`,
 // followed by nothing else.
 std::vector<std::uint8_t> pngHeaderClaiming(std::uint32_t width, std::uint32_t height);

@@ -22,6 +22,8 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <new>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -30,13 +32,27 @@ using namespace waterline::render;
 
 namespace {
 
+// The whole input, up to the picture file limit (a stream such as /dev/zero is cut off
+// there, not read until memory runs out).
 ErrorOr<std::vector<std::uint8_t>> readInput(const std::filesystem::path& path)
 {
-    auto bytes = readFile(path);
-    // A missing file says so plainly; other failures carry the system's reason.
-    if (!bytes && bytes.error()->code() == ENOENT)
+    auto bytes = PictureFile::readContents(path);
+    // A missing file says so plainly; other failures carry the reason.
+    if (!bytes && bytes.error()->underlyingError() && bytes.error()->underlyingError()->code() == ENOENT)
         return renderError(path.string() + ": cannot open", bytes.releaseError());
+    if (!bytes)
+        return renderError(bytes.error()->localizedDescription(), bytes.error());
     return bytes;
+}
+
+// Why a picture cannot be fitted into 768 × 512, naming the side that is too small.
+std::optional<std::string> unfittable(SizeF target)
+{
+    if (target.width < 1)
+        return "too narrow to fit 768 × 512 (could not scale image)";
+    if (target.height < 1)
+        return "too flat to fit 768 × 512 (could not scale image)";
+    return std::nullopt;
 }
 
 FrameContent frameContent(const Options& options)
@@ -52,8 +68,8 @@ ErrorOr<std::shared_ptr<Picture>> loadUpright(const Options& options)
     if (!info)
         return renderError(options.input.string() + ": " + info.error()->localizedDescription());
     SizeF target = options.fit ? albumTargetSize(info->uprightSize()) : info->uprightSize();
-    if (target.width < 1 || target.height < 1)
-        return renderError(options.input.string() + ": too narrow to fit 768 × 512 (could not scale image)");
+    if (auto reason = unfittable(target))
+        return renderError(options.input.string() + ": " + *reason);
     PictureDecodeOptions decodeOptions;
     if (options.fit)
         decodeOptions.coverSize = Size{static_cast<int>(target.width), static_cast<int>(target.height)};
@@ -79,7 +95,7 @@ ErrorOr<std::vector<std::uint8_t>> encodeStill(const Options& options, Reflectio
     return encoded.releaseValue();
 }
 
-ErrorOr<std::vector<std::uint8_t>> encodeAnimation(const Options& options, ReflectionFrames& frames)
+ErrorOr<void> writeAnimation(const Options& options, ReflectionFrames& frames)
 {
     auto inOutput = [&](const ErrorPtr& error) {
         return renderError(options.output.string() + ": " + error->localizedDescription(), error);
@@ -91,7 +107,7 @@ ErrorOr<std::vector<std::uint8_t>> encodeAnimation(const Options& options, Refle
         if (!picture)
             return renderError("out of memory");
         if (!animation) {
-            auto created = AnimatedWebP::create(picture->raster().size());
+            auto created = AnimatedWebP::create(options.output, picture->raster().size(), options.animateFrames);
             if (!created)
                 return inOutput(created.error());
             animation = created.releaseValue();
@@ -99,10 +115,9 @@ ErrorOr<std::vector<std::uint8_t>> encodeAnimation(const Options& options, Refle
         if (auto added = animation->addFrame(picture->raster()); !added)
             return inOutput(added.error());
     }
-    auto bytes = animation->finish();
-    if (!bytes)
-        return inOutput(bytes.error());
-    return bytes;
+    if (auto finished = animation->finish(); !finished)
+        return inOutput(finished.error());
+    return {};
 }
 
 ErrorOr<void> renderToFile(const Options& options)
@@ -111,8 +126,9 @@ ErrorOr<void> renderToFile(const Options& options)
     auto frames = ReflectionFrames::create(upright, {options.K1, options.K2, options.K3, options.K4});
     if (!frames)
         return renderError(options.input.string() + ": " + frames.error()->localizedDescription());
-    auto bytes = WL_TRY(options.outputKind == OutputKind::AnimatedWebP ? encodeAnimation(options, **frames)
-                                                                       : encodeStill(options, **frames));
+    if (options.outputKind == OutputKind::AnimatedWebP)
+        return writeAnimation(options, **frames);
+    auto bytes = WL_TRY(encodeStill(options, **frames));
     // An output picture is an ordinary file, readable as any other the user makes.
     return writeFileAtomically(options.output, bytes, {.permissions = 0666});
 }
@@ -133,8 +149,14 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "wl-render: %s\n%s\n", options.error()->localizedDescription().c_str(), kUsage);
         return 2;
     }
-    if (auto rendered = renderToFile(*options); !rendered) {
-        std::fprintf(stderr, "wl-render: %s\n", rendered.error()->localizedDescription().c_str());
+    try {
+        if (auto rendered = renderToFile(*options); !rendered) {
+            std::fprintf(stderr, "wl-render: %s\n", rendered.error()->localizedDescription().c_str());
+            return 1;
+        }
+    } catch (const std::bad_alloc&) {
+        // Unwinding has removed any half-written output.
+        std::fprintf(stderr, "wl-render: out of memory\n");
         return 1;
     }
     return 0;

@@ -2,6 +2,8 @@
 // against a plain per-pixel rendering, its composition, and its refusals.
 #include <waterline/effect/PictureFile.h>
 
+#include <webp/demux.h>
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -10,6 +12,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <string>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -77,11 +80,13 @@ protected:
             .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     }
 
-    Result run(const std::string& arguments) const
+    // Runs the tool, under an address-space limit (in KiB) when one is given.
+    Result run(const std::string& arguments, std::optional<long> addressSpaceLimit = std::nullopt) const
     {
         auto errors = path("stderr.txt");
-        std::string command
-            = "cd '" + m_directory.string() + "' && '" + kTool + "' " + arguments + " 2>'" + errors.string() + "'";
+        std::string limit = addressSpaceLimit ? "ulimit -v " + std::to_string(*addressSpaceLimit) + " && " : "";
+        std::string command = "cd '" + m_directory.string() + "' && " + limit + "'" + kTool + "' " + arguments + " 2>'"
+            + errors.string() + "'";
         int status = std::system(command.c_str());
         std::ifstream file(errors);
         Result result{WIFEXITED(status) ? WEXITSTATUS(status) : -1,
@@ -205,7 +210,7 @@ TEST_F(WlRender, RefusalsWriteNothing)
         {"in.png -o out.png --bogus", 2, "wl-render: unknown option --bogus\n"},
         {"missing.png -o out.png", 1, "wl-render: missing.png: cannot open\n"},
         {"broken.jpg -o out.png", 1, "wl-render: broken.jpg: corrupt JPEG header"},
-        {"wide.png -o out.png", 1, "wl-render: wide.png: too narrow to fit 768 × 512 (could not scale image)\n"},
+        {"wide.png -o out.png", 1, "wl-render: wide.png: too flat to fit 768 × 512 (could not scale image)\n"},
         {"thin.png -o out.png --k1 0.1", 1, "wl-render: thin.png: no rows to reflect: K1 × 5 rows is less than one\n"},
         {"in.png -o no/such/dir/out.png", 1, "wl-render: no/such/dir/out.png: No such file or directory\n"},
     };
@@ -216,3 +221,134 @@ TEST_F(WlRender, RefusalsWriteNothing)
         EXPECT_EQ(files(), (std::vector<std::string>{"broken.jpg", "in.png", "thin.png", "wide.png"})) << c.arguments;
     }
 }
+
+namespace {
+
+// `jpeg` with two stray bytes before its scan (a warning decoders forgive), cut to a third.
+std::vector<std::uint8_t> strayBytesThenCutShort(std::vector<std::uint8_t> jpeg)
+{
+    for (std::size_t i = 2; i + 1 < jpeg.size(); ++i)
+        if (jpeg[i] == 0xFF && jpeg[i + 1] == 0xDA) {
+            jpeg.insert(jpeg.begin() + static_cast<long>(i), {0, 0});
+            break;
+        }
+    jpeg.resize(jpeg.size() / 3);
+    return jpeg;
+}
+
+} // namespace
+
+TEST_F(WlRender, DamagedOrUnfittablePicturesAreRefusedWithTheReason)
+{
+    write("damaged.jpg", strayBytesThenCutShort(*PictureFile::encodeJPEG(*texture({400, 300}), 0.9f)));
+    write("line.png", *PictureFile::encodePNG(*texture({1000000, 1})));
+    write("pole.png", *PictureFile::encodePNG(*texture({1, 5000})));
+    struct Case {
+        std::string arguments;
+        std::string message;
+    };
+    const Case cases[] = {
+        {"damaged.jpg -o out.png", "wl-render: damaged.jpg: corrupt JPEG data: Premature end of JPEG file\n"},
+        {"line.png -o out.png", "wl-render: line.png: too flat to fit 768 × 512 (could not scale image)\n"},
+        {"pole.png -o out.png", "wl-render: pole.png: too narrow to fit 768 × 512 (could not scale image)\n"},
+        // An endless stream is cut off at the picture file limit, not read until memory runs out.
+        {"/dev/zero -o out.png", "wl-render: /dev/zero: file too large\n"},
+    };
+    for (const auto& c : cases) {
+        auto result = run(c.arguments);
+        EXPECT_EQ(result.status, 1) << c.arguments;
+        EXPECT_EQ(result.err, c.message) << c.arguments;
+        EXPECT_FALSE(fs::exists(path("out.png"))) << c.arguments;
+    }
+}
+
+TEST_F(WlRender, WritesAnOutputWhoseNameIsAtTheFileSystemLimit)
+{
+    write("in.png", *PictureFile::encodePNG(*texture({40, 30})));
+    std::string name = std::string(250, 'n') + ".png"; // 254 bytes, NAME_MAX is 255
+    ASSERT_EQ(run("in.png -o " + name).status, 0);
+    EXPECT_TRUE(output(name));
+    EXPECT_EQ(files(), (std::vector<std::string>{"in.png", name}));
+}
+
+TEST_F(WlRender, AnimationFramesAreTheStillFramesInOrder)
+{
+    write("in.png", *PictureFile::encodePNG(*texture({64, 48})));
+    ASSERT_EQ(run("in.png -o ripple.webp --animate 3 --frame 4").status, 0);
+    std::ifstream file(path("ripple.webp"), std::ios::binary);
+    std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+    WebPData data{bytes.data(), bytes.size()};
+    WebPAnimDecoderOptions options;
+    ASSERT_TRUE(WebPAnimDecoderOptionsInit(&options));
+    options.color_mode = MODE_RGBA;
+    std::unique_ptr<WebPAnimDecoder, void (*)(WebPAnimDecoder*)> decoder(WebPAnimDecoderNew(&data, &options),
+                                                                         WebPAnimDecoderDelete);
+    ASSERT_TRUE(decoder);
+    WebPAnimInfo info;
+    ASSERT_TRUE(WebPAnimDecoderGetInfo(decoder.get(), &info));
+    EXPECT_EQ(info.frame_count, 3u);
+    EXPECT_EQ(info.loop_count, 0u);
+    for (int frame = 4; frame < 7; ++frame) {
+        ASSERT_EQ(run("in.png -o still.png --frame " + std::to_string(frame)).status, 0);
+        auto still = output("still.png");
+        ASSERT_TRUE(still);
+        ASSERT_EQ(still->raster().size(),
+                  Size(static_cast<int>(info.canvas_width), static_cast<int>(info.canvas_height)));
+        std::uint8_t* rgba = nullptr;
+        int timestamp = 0;
+        ASSERT_TRUE(WebPAnimDecoderGetNext(decoder.get(), &rgba, &timestamp));
+        EXPECT_EQ(timestamp, (frame - 3) * 20);
+        for (int y = 0; y < still->raster().height(); ++y)
+            for (int x = 0; x < still->raster().width(); ++x) {
+                const std::uint8_t* expected = still->raster().row(y) + 4 * x; // A, R, G, B, opaque
+                const std::uint8_t* actual = rgba + 4 * (y * static_cast<int>(info.canvas_width) + x);
+                ASSERT_EQ(std::memcmp(actual, expected + 1, 3), 0) << "frame " << frame << " at " << x << ", " << y;
+            }
+    }
+}
+
+TEST_F(WlRender, AnAnimationPastTheFormatLimitIsRefusedUpFront)
+{
+    write("in.png", *PictureFile::encodePNG(*texture({768, 512})));
+    auto result = run("in.png -o ripple.webp --animate 10000");
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.err,
+              "wl-render: ripple.webp: the animation would pass WebP's 4 GiB limit: use fewer frames or a "
+              "smaller picture\n");
+    EXPECT_EQ(files(), (std::vector<std::string>{"in.png"}));
+}
+
+#if !WATERLINE_SANITIZE // the sanitizers reserve more address space than any limit below
+namespace {
+
+// Noise compresses badly, so each frame of an animation of it is large.
+std::shared_ptr<PixelBuffer> noise(Size size)
+{
+    std::shared_ptr<PixelBuffer> raster = PixelBuffer::create(PixelFormat::ARGB32Premultiplied, size);
+    std::uint32_t state = 12345;
+    for (int y = 0; y < size.height; ++y)
+        for (int x = 0; x < size.width; ++x) {
+            state = state * 1664525u + 1013904223u;
+            std::uint32_t pixel = (state >> 8) | 0xFF000000u;
+            std::memcpy(raster->row(y) + 4 * x, &pixel, 4);
+        }
+    return raster;
+}
+
+} // namespace
+
+TEST_F(WlRender, MemoryStaysBoundedAndRunningOutIsReportedCleanly)
+{
+    write("noise.png", *PictureFile::encodePNG(*noise({768, 512})));
+    // 150 frames of 768 × 512 noise are over 200 MB encoded; only one at a time is held.
+    auto animated = run("noise.png -o ripple.webp --water-only --animate 150", 200000);
+    ASSERT_EQ(animated.status, 0) << animated.err;
+    EXPECT_GT(fs::file_size(path("ripple.webp")), 200u << 20);
+    fs::remove(path("ripple.webp"));
+
+    auto starved = run("/dev/zero -o out.png", 100000);
+    EXPECT_EQ(starved.status, 1);
+    EXPECT_EQ(starved.err, "wl-render: out of memory\n");
+    EXPECT_EQ(files(), (std::vector<std::string>{"noise.png"}));
+}
+#endif

@@ -39,6 +39,10 @@ struct AlertTexts {
     }
     static AlertText saved() { return {"Saved!", "The photo has saved to your album.", {"OK"}}; }
     static AlertText notSaved(std::string_view reason) { return {"Not Saved", reason, {"OK"}}; }
+    static AlertText photoNotOpened()
+    {
+        return {"Cannot Open Photo", "The file may be damaged or incomplete.", {"OK"}};
+    }
     static AlertText nothingToSave()
     {
         return {"Nothing to Save",

@@ -1,4 +1,4 @@
-// Reading and writing picture files: JPEG (with its EXIF orientation) and PNG in,
+// Reading and writing picture files: JPEG and PNG in (each with its EXIF orientation),
 // JPEG and PNG out. Decoded pictures are premultiplied ARGB rasters (bytes A, R, G, B)
 // with the file's orientation as their tag; nothing is turned here, that is
 // fixOrientation's work.
@@ -20,6 +20,7 @@
 #include <waterline/image/PictureFileError.h>
 #include <waterline/image/PictureLimits.h>
 
+#include <atomic>
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -43,6 +44,8 @@ struct PictureDecodeOptions {
     // When set, a JPEG is decoded at the smallest DCT scale (1/8 … 1) whose upright size
     // is at least this in both directions; the full size when none smaller covers it.
     std::optional<Size> coverSize;
+    // When set and it becomes true, a JPEG decode stops with a Cancelled error.
+    const std::atomic<bool>* cancelled = nullptr;
 };
 
 class PictureFile {

@@ -1,8 +1,10 @@
-// JPEG in and out through TurboJPEG. Decoding can use the codec's DCT scaling (1/8 … 1)
+// JPEG in and out (libjpeg-turbo). Decoding can use the codec's DCT scaling (1/8 … 1)
 // to produce no more pixels than a target needs, which makes large camera photos cheap
 // to show; the EXIF orientation is read along with the header. Decoded rasters are
-// opaque premultiplied ARGB (bytes A, R, G, B). Errors are records of
-// kPictureFileErrorDomain.
+// opaque premultiplied ARGB (bytes A, R, G, B); CMYK and YCCK files are converted to
+// RGB. A file whose data ends early or is damaged is an error, never a partly grey
+// picture; stray bytes between segments, which cameras write, are forgiven. Errors are
+// records of kPictureFileErrorDomain.
 //
 //     auto decoded = WL_TRY(image::decodeJPEG(bytes, {.coverSize = Size{682, 512}}));
 //     // decoded.raster: the smallest scale whose upright size covers 682 × 512
@@ -11,6 +13,7 @@
 #include <waterline/foundation/ErrorOr.h>
 #include <waterline/foundation/PixelBuffer.h>
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -21,6 +24,10 @@ namespace waterline::image {
 
 // True when `bytes` start like a JPEG file (SOI followed by a marker).
 bool looksLikeJPEG(std::span<const std::uint8_t> bytes);
+
+// A progressive file may repeat scans without end, each one a full pass over the
+// picture; more scans than this are refused as damaged (real encoders write a dozen).
+inline constexpr int kMaxJPEGScans = 500;
 
 struct JPEGHeader {
     Size size;               // the raster as stored
@@ -34,6 +41,9 @@ struct JPEGDecodeOptions {
     // the sides swapped for EXIF orientations 5 … 8) is at least this in both
     // directions; the full size when none smaller covers it.
     std::optional<Size> coverSize;
+    // When set, decoding checks it as it goes and gives up with a Cancelled error once
+    // it is true: a decode nobody waits for any more need not run to its end.
+    const std::atomic<bool>* cancelled = nullptr;
 };
 
 struct DecodedJPEG {

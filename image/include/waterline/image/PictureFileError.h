@@ -27,6 +27,7 @@ enum class PictureFileErrorCode {
     CodecUnavailable = 9, // the codec library could not start
     EncodingFailed = 10,  // the encoder refused the pixels
     ReadFailed = 11,      // the file could not be read; the underlying error says why
+    Cancelled = 12,       // the caller gave up on the decode before it finished
 };
 
 const char* toString(PictureFileErrorCode);

@@ -46,4 +46,13 @@ std::vector<std::uint8_t> straightRGBA(const PixelBuffer&);
 // Copies a row of `format` pixels as premultiplied A, R, G, B (a byte swap for BGRA).
 void copyRowAsARGB(const std::uint8_t* source, PixelFormat, std::uint8_t* argb, int width);
 
+struct CMYKLayout {
+    // Channels stored as 255 - ink, as Adobe's writers store them.
+    bool inverted = false;
+};
+
+// Converts a row of C, M, Y, K bytes to opaque A, R, G, B: each colour is what is left
+// of white after its ink and the black ink, (255 - ink) × (255 - K) / 255.
+void cmykRowToARGB(const std::uint8_t* cmyk, std::uint8_t* argb, int width, CMYKLayout);
+
 } // namespace waterline::image

@@ -26,6 +26,9 @@ ErrorOr<Size> readPNGSize(std::span<const std::uint8_t> bytes);
 
 ErrorOr<std::unique_ptr<PixelBuffer>> decodePNG(std::span<const std::uint8_t> bytes);
 
+// The EXIF orientation (1 … 8) recorded in the file's eXIf chunk; 1 when there is none.
+int readPNGExifOrientation(std::span<const std::uint8_t> bytes);
+
 ErrorOr<std::vector<std::uint8_t>> encodePNG(const PixelBuffer&);
 
 // Encodes and replaces `path` atomically: a reader sees the old file or the new one.

@@ -1,8 +1,9 @@
 // wl-base64: Base64 encoding and decoding of a file or standard input, in either
 // alphabet, for inputs of any size in bounded memory.
 //
-// Exit status: 0 on success, 1 when the input cannot be read or decoded or the output
-// cannot be written, 2 for a wrong command line.
+// Exit status: 0 on success, 1 when the input cannot be read or decoded, the output
+// cannot be written, the input is the output file, or memory runs out; 2 for a wrong
+// command line.
 #include "Coding.h"
 #include "Options.h"
 
@@ -10,11 +11,25 @@
 
 #include <cstdio>
 #include <fcntl.h>
+#include <new>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace waterline;
 
-int main(int argc, char** argv)
+namespace {
+
+// Reading a regular file while appending to it would never reach its end, and
+// decoding a file into itself would overwrite what is still to be read.
+bool sameRegularFile(int input, int output)
+{
+    struct stat in {};
+    struct stat out {};
+    return ::fstat(input, &in) == 0 && ::fstat(output, &out) == 0 && S_ISREG(in.st_mode) && S_ISREG(out.st_mode)
+        && in.st_dev == out.st_dev && in.st_ino == out.st_ino;
+}
+
+int run(int argc, char** argv)
 {
     const auto parsed = parseOptions(std::vector<std::string_view>(argv + 1, argv + argc));
     if (!parsed) {
@@ -40,5 +55,22 @@ int main(int argc, char** argv)
         opened = file.releaseValue();
         input = opened.get();
     }
+    if (sameRegularFile(input, STDOUT_FILENO)) {
+        std::fputs("wl-base64: input file is output file\n", stderr);
+        return 1;
+    }
     return options.decode ? decodeStream(input, STDOUT_FILENO, options) : encodeStream(input, STDOUT_FILENO, options);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    try {
+        return run(argc, argv);
+    } catch (const std::bad_alloc&) {
+        // Written without allocating: the heap has just run dry.
+        std::fputs("wl-base64: out of memory\n", stderr);
+        return 1;
+    }
 }

@@ -29,14 +29,13 @@ namespace {
 using namespace waterline;
 
 constexpr const char* kUsage = "usage: wl-reach [--host NAME | --address A.B.C.D] [--watch SECONDS]\n";
-constexpr const char* kHelp
-    = "  --host NAME       also check a remote host by name\n"
-      "  --address A.B.C.D also check a remote host by IPv4 address; the forms inet_aton\n"
-      "                    takes are accepted (010.0.0.1 is octal: 8.0.0.1), and the line\n"
-      "                    shows the address checked, then the text as given if it differs:\n"
-      "                    \"remote host 8.0.0.1 (010.0.0.1)\"\n"
-      "  --watch SECONDS   keep printing a line at every change for that long\n"
-      "                    (a plain decimal number such as 30 or 0.5)\n";
+constexpr const char* kHelp = "  --host NAME       also check a remote host by name\n"
+                              "  --address A.B.C.D also check a remote host by IPv4 address; the forms inet_aton\n"
+                              "                    takes are accepted (010.0.0.1 is octal: 8.0.0.1), and the line\n"
+                              "                    shows the address checked, then the text as given if it differs:\n"
+                              "                    \"remote host 8.0.0.1 (010.0.0.1)\"\n"
+                              "  --watch SECONDS   keep printing a line at every change for that long\n"
+                              "                    (a plain decimal number such as 30 or 0.5)\n";
 
 constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;

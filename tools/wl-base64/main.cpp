@@ -7,8 +7,10 @@
 #include "Coding.h"
 #include "Options.h"
 
+#include <waterline/foundation/Error.h>
 #include <waterline/foundation/FileDescriptor.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
 #include <new>
@@ -39,7 +41,10 @@ int run(int argc, char** argv)
     }
     const Options& options = *parsed;
     if (options.help) {
-        std::fwrite(kUsage.data(), 1, kUsage.size(), stdout);
+        if (std::fwrite(kUsage.data(), 1, kUsage.size(), stdout) != kUsage.size() || std::fflush(stdout) != 0) {
+            std::fprintf(stderr, "wl-base64: write error: %s\n", errnoText(errno).c_str());
+            return 1;
+        }
         return 0;
     }
 

@@ -289,6 +289,19 @@ TEST_F(WlBase64, RefusesToReadItsOwnOutputFile)
     EXPECT_EQ(readFile("f"), "TWFu\nMan");
 }
 
+TEST_F(WlBase64, WritesToAFullDiskFail)
+{
+    writeFile("in", "TWFu\n");
+    for (const std::string& args : {"--help"s, "-d"s, ""s}) {
+        SCOPED_TRACE(args);
+        const std::string line = shellQuoted(kTool) + " " + args + " <" + shellQuoted(path("in")) + " >/dev/full 2>"
+            + shellQuoted(path("err")) + "; echo $? >" + shellQuoted(path("rc"));
+        ASSERT_EQ(std::system(line.c_str()), 0);
+        EXPECT_EQ(readFile("rc"), "1\n");
+        EXPECT_EQ(readFile("err"), "wl-base64: write error: No space left on device\n");
+    }
+}
+
 // Runs the tool on the file `input` with its address space limited to `limit` bytes
 // (set in the child, before the tool starts); standard error goes to the file `err`.
 int runWithMemoryLimit(rlim_t limit, const std::string& input, const std::string& err)

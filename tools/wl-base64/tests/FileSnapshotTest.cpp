@@ -32,19 +32,13 @@ protected:
     FileDescriptor m_file;
 };
 
-TEST_F(FileSnapshotTest, UnchangedFilePasses)
+TEST_F(FileSnapshotTest, ReadingPassesGrowingFails)
 {
     auto snapshot = FileSnapshot::take(m_file.get());
     ASSERT_TRUE(snapshot);
     std::uint8_t buffer[16];
-    ASSERT_TRUE(readFull(m_file.get(), buffer)); // reading changes nothing
+    ASSERT_TRUE(readFull(m_file.get(), buffer));
     EXPECT_TRUE(snapshot->checkUnchanged(m_file.get()));
-}
-
-TEST_F(FileSnapshotTest, GrownFileFails)
-{
-    auto snapshot = FileSnapshot::take(m_file.get());
-    ASSERT_TRUE(snapshot);
     ASSERT_EQ(::pwrite(m_file.get(), "TWFu\n", 5, 5), 5);
     auto checked = snapshot->checkUnchanged(m_file.get());
     ASSERT_FALSE(checked);

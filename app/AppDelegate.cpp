@@ -28,8 +28,12 @@ namespace {
 ErrorOr<std::vector<ScriptCommand>> readScript(const std::filesystem::path& path)
 {
     auto text = readFile(path);
-    if (!text)
-        return appError(AppErrorCode::BadScript, "cannot read the script " + path.string(), text.releaseError());
+    if (!text) {
+        // FileIO's errors are POSIX records: the code is the errno value.
+        const auto reason = errnoText(text.error()->code());
+        return appError(AppErrorCode::BadScript, "cannot read the script " + path.string() + ": " + reason,
+                        text.releaseError());
+    }
     auto commands = parseScript(std::string_view(reinterpret_cast<const char*>(text->data()), text->size()));
     if (!commands)
         return appError(AppErrorCode::BadScript, path.string() + ": " + commands.error()->localizedDescription());

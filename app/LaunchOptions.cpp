@@ -26,12 +26,6 @@ ErrorOr<LaunchOptions> parseLaunchOptions(const std::vector<std::string>& argume
 {
     auto bad = [](std::string reason) { return appError(AppErrorCode::BadCommandLine, std::move(reason)); };
     LaunchOptions options;
-    if (camerasVariable && *camerasVariable) {
-        options.cameras = parseCameraCount(camerasVariable);
-        if (!options.cameras)
-            return bad("WATERLINE_CAMERAS must be a whole number from 0 to 8, not \"" + std::string(camerasVariable)
-                       + "\"");
-    }
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         const std::string& flag = arguments[i];
         if (flag == "--offscreen") {
@@ -60,6 +54,18 @@ ErrorOr<LaunchOptions> parseLaunchOptions(const std::vector<std::string>& argume
                 return bad("--cameras must be a whole number from 0 to 8, not \"" + value + "\"");
         }
     }
+    if (camerasVariable && *camerasVariable) {
+        auto fromVariable = parseCameraCount(camerasVariable);
+        std::string problem
+            = "WATERLINE_CAMERAS must be a whole number from 0 to 8, not \"" + std::string(camerasVariable) + "\"";
+        // --cameras wins over the variable, so a bad variable need not stop the run.
+        if (!fromVariable && options.cameras)
+            options.warnings.push_back(problem + "; using --cameras");
+        else if (!fromVariable)
+            return bad(problem);
+        else if (!options.cameras)
+            options.cameras = fromVariable;
+    }
     return options;
 }
 
@@ -71,7 +77,7 @@ std::string launchUsage(const std::string& programName)
           "  --photos DIR      the photo library folder (default: the desktop's pictures folder)\n"
           "  --config-dir DIR  the folder of the user defaults (default: $XDG_CONFIG_HOME/waterline)\n"
           "  --script FILE     run the lines of FILE: wait MS, tap X Y, drag X1 Y1 X2 Y2 MS,\n"
-          "                    key NAME, screenshot PATH, quit\n"
+          "                    key Return|Escape, screenshot PATH, quit\n"
           "  --cameras N       the number of cameras found (also WATERLINE_CAMERAS)\n";
 }
 

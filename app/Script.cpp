@@ -3,6 +3,7 @@
 #include <waterline/app/AppError.h>
 
 #include <charconv>
+#include <cmath>
 #include <optional>
 #include <sstream>
 
@@ -25,7 +26,8 @@ std::optional<double> parseNumber(const std::string& word)
 {
     double value = 0;
     auto [end, error] = std::from_chars(word.data(), word.data() + word.size(), value);
-    if (error != std::errc{} || end != word.data() + word.size() || value != value)
+    // "inf" parses too, but no point on the screen is infinitely far off.
+    if (error != std::errc{} || end != word.data() + word.size() || !std::isfinite(value))
         return std::nullopt;
     return value;
 }
@@ -37,6 +39,23 @@ std::optional<int> parseMilliseconds(const std::string& word)
     if (error != std::errc{} || end != word.data() + word.size() || value < 0 || value > kMaxMilliseconds)
         return std::nullopt;
     return value;
+}
+
+// The line without its comment: "#" starts one at the start of a word, so that a
+// screenshot's path may hold "#" ("shots/a#b.png").
+std::string_view withoutComment(std::string_view line)
+{
+    for (std::size_t i = line.find('#'); i != std::string_view::npos; i = line.find('#', i + 1)) {
+        if (i == 0 || line[i - 1] == ' ' || line[i - 1] == '\t')
+            return line.substr(0, i);
+    }
+    return line;
+}
+
+// The key names a script may press: the two that answer an alert.
+bool isScriptKey(const std::string& name)
+{
+    return name == "Return" || name == "Escape";
 }
 
 // Reads `count` coordinates from words[1...]; false when any is not a number.
@@ -87,6 +106,8 @@ std::string parseLine(const std::vector<std::string>& w, ScriptCommand& command)
     } else if (name == "key") {
         if (auto bad = expect(1, "key NAME"); !bad.empty())
             return bad;
+        if (!isScriptKey(w[1]))
+            return "unknown key \"" + w[1] + "\" (expected Return or Escape)";
         command.kind = ScriptCommand::Kind::Key;
         command.text = w[1];
     } else if (name == "screenshot") {
@@ -117,8 +138,7 @@ ErrorOr<std::vector<ScriptCommand>> parseScript(std::string_view text)
             = text.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start);
         start = end == std::string_view::npos ? text.size() + 1 : end + 1;
         ++lineNumber;
-        if (auto comment = line.find('#'); comment != std::string_view::npos)
-            line = line.substr(0, comment);
+        line = withoutComment(line);
         auto w = words(line);
         if (w.empty())
             continue;

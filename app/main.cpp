@@ -1,17 +1,24 @@
 // The application's entry: reads the command line, launches the application delegate
 // and runs the application loop until the window closes (or a script quits), returning
-// its status as the process's exit status. A bad command line prints the usage and
-// exits with status 2.
+// its status as the process's exit status. A bad command line or script prints the
+// reason and exits with status 2; running out of memory on the main thread is reported
+// and exits with status 1.
 #include <waterline/foundation/ProgramInfo.h>
 #include <waterline/app/AppDelegate.h>
 #include <waterline/app/LaunchOptions.h>
 
+#include <waterline/foundation/Error.h>
+
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <new>
 #include <string>
 #include <vector>
 
-int main(int argc, char** argv)
+namespace {
+
+int run(int argc, char** argv)
 {
     if (waterline::answerVersionOption("waterline", argc, argv))
         return 0;
@@ -23,8 +30,13 @@ int main(int argc, char** argv)
                      launchUsage("waterline").c_str());
         return 2;
     }
+    for (const std::string& warning : parsed->warnings)
+        std::fprintf(stderr, "waterline: warning: %s\n", warning.c_str());
     if (parsed->help) {
-        std::fputs(launchUsage("waterline").c_str(), stdout);
+        if (std::fputs(launchUsage("waterline").c_str(), stdout) < 0 || std::fflush(stdout) != 0) {
+            std::fprintf(stderr, "waterline: cannot write standard output: %s\n", errnoText(errno).c_str());
+            return 1;
+        }
         return 0;
     }
     AppDelegate delegate;
@@ -33,4 +45,17 @@ int main(int argc, char** argv)
         return parsed->script ? 2 : 1;
     }
     return delegate.run();
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    try {
+        return run(argc, argv);
+    } catch (const std::bad_alloc&) {
+        // Written without allocating: the heap has just run dry.
+        std::fputs("waterline: out of memory\n", stderr);
+        return 1;
+    }
 }

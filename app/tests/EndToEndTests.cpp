@@ -10,10 +10,15 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <fstream>
+#include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
 
@@ -40,6 +45,77 @@ int runApplication(std::vector<std::string> arguments)
     waitpid(pid, &status, 0);
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
+
+struct Finished {
+    int status = -1;
+    std::string errors; // standard error
+};
+
+std::string contents(const std::filesystem::path& path)
+{
+    std::ifstream file(path, std::ios::binary);
+    std::stringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+// Runs the application off screen to its end, in `scratch` (its photos and config
+// folders, unless `arguments` name others), with `environment` ("NAME=value") set on
+// top of ours, and "xdg-open" a stand-in that notes each link in scratch/opened.txt.
+Finished runScripted(const apptest::ScratchDirectory& scratch, std::vector<std::string> arguments,
+                     const std::vector<std::string>& environment = {})
+{
+    auto bin = scratch / "bin";
+    std::filesystem::create_directories(bin);
+    std::ofstream(bin / "xdg-open") << "#!/bin/sh\necho \"$1\" >>" << (scratch / "opened.txt") << "\n";
+    std::filesystem::permissions(bin / "xdg-open", std::filesystem::perms::owner_all);
+    std::filesystem::create_directories(scratch / "photos");
+
+    std::vector<std::string> defaults{kBinary, "--offscreen", "--photos", (scratch / "photos").string()};
+    if (std::find(arguments.begin(), arguments.end(), "--config-dir") == arguments.end())
+        defaults.insert(defaults.end(), {"--config-dir", (scratch / "config").string()});
+    arguments.insert(arguments.begin(), defaults.begin(), defaults.end());
+    const char* path = std::getenv("PATH");
+    std::vector<std::string> variables{"PATH=" + bin.string() + ":" + (path ? path : "/usr/bin:/bin")};
+    for (char** variable = environ; *variable; ++variable)
+        if (!std::string_view(*variable).starts_with("PATH="))
+            variables.push_back(*variable);
+    variables.insert(variables.end(), environment.begin(), environment.end());
+
+    std::vector<char*> argv, envp;
+    for (auto& argument : arguments)
+        argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    for (auto& variable : variables)
+        envp.push_back(variable.data());
+    envp.push_back(nullptr);
+    auto errorsPath = scratch / "stderr.txt";
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errorsPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    pid_t pid = 0;
+    Finished finished;
+    if (posix_spawn(&pid, kBinary.c_str(), &actions, nullptr, argv.data(), envp.data()) == 0) {
+        int status = 0;
+        waitpid(pid, &status, 0);
+        finished.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    posix_spawn_file_actions_destroy(&actions);
+    finished.errors = contents(errorsPath);
+    return finished;
+}
+
+std::size_t occurrences(const std::string& text, const std::string& part)
+{
+    std::size_t count = 0;
+    for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+        ++count;
+    return count;
+}
+
+// The companion prompt comes up half a second after the start (in front, when a camera
+// is found); Return answers "Yes".
+constexpr const char* kAnswerThePrompt = "wait 800\nkey Return\nwait 300\nquit\n";
 
 void writePhoto(const std::filesystem::path& path, int width, int height)
 {
@@ -131,4 +207,88 @@ TEST(EndToEnd, BadCommandLinesExitWithStatus2)
     EXPECT_EQ(runApplication({"--cameras", "many"}), 2);
     EXPECT_EQ(runApplication({"--offscreen", "--script", (scratch / "missing.txt").string()}), 2);
     EXPECT_EQ(runApplication({"--offscreen", "--script", (scratch / "bad.txt").string()}), 2);
+}
+
+TEST(EndToEnd, ScriptProblemsStopTheStartWithStatus2)
+{
+    apptest::ScratchDirectory scratch;
+    auto shot = scratch / "shot.png";
+    std::ofstream(scratch / "key.txt") << "screenshot " << shot.string() << "\nkey Space\n";
+    struct Case {
+        std::filesystem::path script;
+        std::string error;
+    };
+    const Case cases[] = {
+        {scratch.path(), "waterline: cannot read the script " + scratch.path().string() + ": Is a directory\n"},
+        {scratch / "missing.txt",
+         "waterline: cannot read the script " + (scratch / "missing.txt").string() + ": No such file or directory\n"},
+        {scratch / "key.txt",
+         "waterline: " + (scratch / "key.txt").string()
+             + ": line 2: unknown key \"Space\" (expected Return or Escape)\n"},
+    };
+    for (const auto& c : cases) {
+        auto finished = runScripted(scratch, {"--script", c.script.string()});
+        EXPECT_EQ(finished.status, 2) << c.script;
+        EXPECT_EQ(finished.errors, c.error);
+    }
+    EXPECT_FALSE(std::filesystem::exists(shot)) << "a command ran before the bad line was seen";
+}
+
+TEST(EndToEnd, ScreenshotPathsKeepAHashInsideAWord)
+{
+    apptest::ScratchDirectory scratch;
+    std::ofstream(scratch / "script.txt") << "screenshot " << (scratch / "a#b.png").string() << "\n"
+                                          << "screenshot " << (scratch / "x.png").string() << " # a note\nquit\n";
+    auto finished = runScripted(scratch, {"--script", (scratch / "script.txt").string()});
+    EXPECT_EQ(finished.status, 0) << finished.errors;
+    EXPECT_TRUE(std::filesystem::exists(scratch / "a#b.png"));
+    EXPECT_TRUE(std::filesystem::exists(scratch / "x.png"));
+}
+
+// Root may write anywhere, so a file stands in for an unwritable folder.
+TEST(EndToEnd, AnAnswerThatCannotBeSavedIsSaidOnce)
+{
+    apptest::ScratchDirectory scratch;
+    std::ofstream(scratch / "not-a-folder") << "x";
+    std::ofstream(scratch / "script.txt") << kAnswerThePrompt;
+    auto finished = runScripted(scratch,
+                                {"--cameras", "1", "--config-dir", (scratch / "not-a-folder").string(), "--script",
+                                 (scratch / "script.txt").string()});
+    EXPECT_EQ(finished.status, 0) << finished.errors;
+    EXPECT_EQ(occurrences(finished.errors, "waterline: the answer to the prompt will not be remembered: "), 1u)
+        << finished.errors;
+    // The answer still took effect: the link was opened.
+    for (int i = 0; i < 50 && !std::filesystem::exists(scratch / "opened.txt"); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_TRUE(std::filesystem::exists(scratch / "opened.txt"));
+}
+
+// "more" is kept beside a value of the wrong type, so the companion prompt stays
+// answered: no prompt comes, and Return changes nothing in the file.
+TEST(EndToEnd, DefaultsKeepTheirValidEntriesBesideABadOne)
+{
+    apptest::ScratchDirectory scratch;
+    std::filesystem::create_directory(scratch / "config");
+    const std::string defaults = "{\"more\": true, \"rated\": 5}\n";
+    std::ofstream(scratch / "config" / "defaults.json") << defaults;
+    std::ofstream(scratch / "script.txt") << kAnswerThePrompt;
+    auto finished = runScripted(scratch, {"--cameras", "1", "--script", (scratch / "script.txt").string()});
+    EXPECT_EQ(finished.status, 0) << finished.errors;
+    EXPECT_EQ(contents(scratch / "config" / "defaults.json"), defaults);
+    EXPECT_FALSE(std::filesystem::exists(scratch / "opened.txt"));
+}
+
+TEST(EndToEnd, ABadCameraVariableIsOnlyAWarningBesideTheFlag)
+{
+    apptest::ScratchDirectory scratch;
+    std::ofstream(scratch / "script.txt") << "quit\n";
+    const std::string script = (scratch / "script.txt").string();
+    auto warned = runScripted(scratch, {"--cameras", "1", "--script", script}, {"WATERLINE_CAMERAS=many"});
+    EXPECT_EQ(warned.status, 0) << warned.errors;
+    EXPECT_EQ(warned.errors,
+              "waterline: warning: WATERLINE_CAMERAS must be a whole number from 0 to 8, not "
+              "\"many\"; using --cameras\n");
+    auto refused = runScripted(scratch, {"--script", script}, {"WATERLINE_CAMERAS=many"});
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_TRUE(refused.errors.starts_with("waterline: WATERLINE_CAMERAS must be a whole number")) << refused.errors;
 }

@@ -27,6 +27,15 @@ TEST(LaunchOptions, CameraCountComesFromTheFlagBeforeTheVariable)
     EXPECT_EQ(parseLaunchOptions({}, "1")->cameras, 1);
     EXPECT_EQ(parseLaunchOptions({"--cameras", "0"}, "2")->cameras, 0);
     EXPECT_EQ(parseLaunchOptions({}, "")->cameras, std::nullopt);
+    EXPECT_TRUE(parseLaunchOptions({"--cameras", "0"}, "2")->warnings.empty());
+
+    // The flag makes a bad variable harmless: a warning, not an error.
+    auto overridden = parseLaunchOptions({"--cameras", "1"}, "many");
+    ASSERT_TRUE(overridden) << overridden.error()->localizedDescription();
+    EXPECT_EQ(overridden->cameras, 1);
+    EXPECT_EQ(overridden->warnings,
+              std::vector<std::string>{
+                  "WATERLINE_CAMERAS must be a whole number from 0 to 8, not \"many\"; using --cameras"});
 }
 
 TEST(LaunchOptions, BadCommandLinesSayWhy)

@@ -30,6 +30,21 @@ TEST(Script, ParsesEveryCommand)
     EXPECT_EQ((*script)[5].kind, Kind::Quit);
 }
 
+TEST(Script, HashStartsACommentOnlyAtTheStartOfAWord)
+{
+    auto script = parseScript("screenshot /tmp/a#b.png\n"
+                              "screenshot /tmp/x.png # note\n"
+                              "screenshot /tmp/my #1.png\n"
+                              "#screenshot /tmp/no.png\n"
+                              "tap 1 2\t# tab before the comment\n");
+    ASSERT_TRUE(script) << script.error()->localizedDescription();
+    ASSERT_EQ(script->size(), 4u);
+    EXPECT_EQ((*script)[0].text, "/tmp/a#b.png");
+    EXPECT_EQ((*script)[1].text, "/tmp/x.png");
+    EXPECT_EQ((*script)[2].text, "/tmp/my");
+    EXPECT_EQ((*script)[3].from, (PointF{1, 2}));
+}
+
 TEST(Script, BadLinesAreReportedWithTheirNumber)
 {
     struct Case {
@@ -47,6 +62,12 @@ TEST(Script, BadLinesAreReportedWithTheirNumber)
         {"drag 1 2 3 4 soon", "line 1: drag needs four numbers and a duration in milliseconds"},
         {"screenshot", "line 1: expected \"screenshot PATH\""},
         {"quit now", "line 1: expected \"quit\""},
+        // Only the two keys a script can use are names; a misspelt one would be ignored.
+        {"wait 1\nkey Space", "line 2: unknown key \"Space\" (expected Return or Escape)"},
+        {"key return", "line 1: unknown key \"return\" (expected Return or Escape)"},
+        {"tap 1 2#3", "line 1: tap needs two numbers"},
+        {"tap inf 2", "line 1: tap needs two numbers"},
+        {"drag 1 2 nan 4 10", "line 1: drag needs four numbers and a duration in milliseconds"},
     };
     for (const auto& c : cases) {
         auto script = parseScript(c.text);

@@ -1,5 +1,6 @@
 #include "Coding.h"
 
+#include "FileSnapshot.h"
 #include "LineWrapper.h"
 #include "StagedOutput.h"
 #include "ToolError.h"
@@ -58,22 +59,29 @@ ErrorOr<void> writeOutput(int output, std::span<const std::uint8_t> bytes)
     return {};
 }
 
-// Decodes the whole input, handing the bytes to `sink` block by block.
+// Decodes the whole input, handing the bytes to `sink` block by block. An empty input
+// decodes to nothing, so that decoding undoes the encoding of an empty file.
 ErrorOr<void> decodeAll(int input, bool webSafe, const ByteSink& sink)
 {
     auto decoder = webSafe ? Base64StreamDecoder::webSafe() : Base64StreamDecoder::standard();
     std::vector<std::uint8_t> text(kDecodeBlock);
     std::vector<std::uint8_t> bytes;
-    while (!decoder.inputEnded()) {
+    std::uint64_t textLength = 0;
+    for (;;) {
         const auto n = WL_TRY(readBlock(input, text));
         if (n == 0)
             break;
+        textLength += n;
         bytes.clear();
-        if (!decoder.decode(std::span(text).first(n), bytes))
+        // The decoder takes a NUL byte as the end of the text, as C strings have it; in
+        // a file it would silently drop everything after it, so it makes the input invalid.
+        if (!decoder.decode(std::span(text).first(n), bytes) || decoder.inputEnded())
             return invalidInput();
         if (!bytes.empty())
             WL_TRY(sink(bytes));
     }
+    if (textLength == 0)
+        return {};
     if (!decoder.finish() || decoder.decodedLength() == 0)
         return invalidInput();
     return {};
@@ -86,15 +94,22 @@ bool rereadable(int input)
     return ::fstat(input, &info) == 0 && S_ISREG(info.st_mode) && ::lseek(input, 0, SEEK_CUR) >= 0;
 }
 
-// For destinations that cannot take bytes back (pipes, terminals): validate a
-// re-readable input first, then decode it again straight to the destination.
+// For destinations that cannot take bytes back (pipes, terminals, files in append
+// mode): validate a re-readable input first, then decode it again straight to the
+// destination. An input changed in between is refused before anything is written.
 ErrorOr<void> decodeTwice(int input, int output, bool webSafe)
 {
     const off_t start = ::lseek(input, 0, SEEK_CUR);
+    const auto snapshot = WL_TRY(FileSnapshot::take(input));
     WL_TRY(decodeAll(input, webSafe, [](std::span<const std::uint8_t>) -> ErrorOr<void> { return {}; }));
+    WL_TRY(snapshot.checkUnchanged(input));
     if (::lseek(input, start, SEEK_SET) != start)
         return ioError("read error", Error::fromErrno(errno));
-    return decodeAll(input, webSafe, [&](std::span<const std::uint8_t> bytes) { return writeOutput(output, bytes); });
+    auto written
+        = decodeAll(input, webSafe, [&](std::span<const std::uint8_t> bytes) { return writeOutput(output, bytes); });
+    // A change while writing cannot be undone any more, but it is still a failure.
+    WL_TRY(snapshot.checkUnchanged(input));
+    return written;
 }
 
 ErrorOr<void> encodeAll(int input, int output, const Options& options)
@@ -107,7 +122,7 @@ ErrorOr<void> encodeAll(int input, int output, const Options& options)
             break;
         const auto text = encodeBlock(std::span(block).first(n), options);
         if (!text)
-            return ioError("write error", Error::fromErrno(ENOMEM));
+            return toolError("out of memory");
         WL_TRY(writeOutput(output, wrapper.wrap(*text)));
         if (n < block.size())
             break;
@@ -125,10 +140,8 @@ ErrorOr<void> decodeStaged(int input, int output, const Options& options)
         return decodeTwice(input, output, options.webSafe);
     auto decoded
         = decodeAll(input, options.webSafe, [&](std::span<const std::uint8_t> bytes) { return staged.write(bytes); });
-    if (!decoded) {
-        staged.discard();
-        return decoded;
-    }
+    if (!decoded)
+        return decoded; // the staged output discards itself
     return staged.commit();
 }
 

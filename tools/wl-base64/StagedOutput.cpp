@@ -16,16 +16,17 @@ namespace waterline {
 namespace {
 
 // The position where the bytes would land if written now, when the destination is a
-// regular file with nothing after that position and may be cut back; else -1.
+// regular file with nothing after that position and may be cut back; else -1. A file
+// in append mode is not cut back: what others append meanwhile would go with it.
 off_t appendPosition(int fd)
 {
     struct stat info {};
     if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode))
         return -1;
     const int flags = ::fcntl(fd, F_GETFL);
-    if (flags < 0)
+    if (flags < 0 || (flags & O_APPEND))
         return -1;
-    const off_t position = (flags & O_APPEND) ? info.st_size : ::lseek(fd, 0, SEEK_CUR);
+    const off_t position = ::lseek(fd, 0, SEEK_CUR);
     if (position != info.st_size || ::ftruncate(fd, info.st_size) != 0)
         return -1;
     return position;
@@ -45,6 +46,12 @@ StagedOutput::StagedOutput(int destination)
 {
     m_directStart = appendPosition(destination);
     m_direct = m_directStart >= 0;
+}
+
+StagedOutput::~StagedOutput()
+{
+    if (!m_committed)
+        discard();
 }
 
 ErrorOr<void> StagedOutput::write(std::span<const std::uint8_t> bytes)
@@ -76,6 +83,7 @@ ErrorOr<void> StagedOutput::spillToTemporaryFile()
 
 ErrorOr<void> StagedOutput::commit()
 {
+    m_committed = true;
     if (m_direct)
         return {};
     if (m_spill)

@@ -3,6 +3,11 @@
 // --watch keeps printing them at every change the kernel announces.
 //
 //     wl-reach [--host NAME | --address A.B.C.D] [--watch SECONDS]
+//
+// Exit status: 0 when every line was written, 1 when standard output could not be
+// written (or memory ran out), 2 for a wrong command line.
+#include <cerrno>
+#include <charconv>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -10,6 +15,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <new>
 #include <vector>
 
 #include <waterline/foundation/ProgramInfo.h>
@@ -24,26 +30,61 @@ namespace {
 using namespace waterline;
 
 constexpr const char* kUsage = "usage: wl-reach [--host NAME | --address A.B.C.D] [--watch SECONDS]\n";
+constexpr const char* kHelp = "  --host NAME       also check a remote host by name\n"
+                              "  --address A.B.C.D also check a remote host by IPv4 address; the forms inet_aton\n"
+                              "                    takes are accepted (010.0.0.1 is octal: 8.0.0.1), and the line\n"
+                              "                    shows the address checked, then the text as given if it differs:\n"
+                              "                    \"remote host 8.0.0.1 (010.0.0.1)\"\n"
+                              "  --watch SECONDS   keep printing a line at every change for that long\n"
+                              "                    (a plain decimal number such as 30 or 0.5)\n";
+
+constexpr int kExitFailure = 1;
+constexpr int kExitUsage = 2;
+constexpr double kMaxWatchSeconds = 1e7;
 
 struct Arguments {
     std::optional<std::string> hostName;
     std::optional<std::string> address;
+    std::string addressLabel; // the looked-up address, and the typed text if it differs
     std::optional<double> watchSeconds;
     bool help = false;
 };
 
 ErrorPtr usageError(const std::string& reason)
 {
-    return Error::create("WlReachErrorDomain", 2, reason);
+    return Error::create("WlReachErrorDomain", kExitUsage, reason);
+}
+
+// Digits with an optional fraction ("30", "0.5"): no sign, exponent, hexadecimal
+// or "inf", which a general number parser would all take.
+bool isPlainDecimal(std::string_view text)
+{
+    const auto point = text.find('.');
+    const auto whole = text.substr(0, point);
+    const auto fraction = point == std::string_view::npos ? std::string_view() : text.substr(point + 1);
+    auto digitsOnly = [](std::string_view part) { return part.find_first_not_of("0123456789") == part.npos; };
+    const bool fractionOk = point == std::string_view::npos || !fraction.empty();
+    return !whole.empty() && fractionOk && digitsOnly(whole) && digitsOnly(fraction);
 }
 
 std::optional<double> parseSeconds(const std::string& text)
 {
-    char* end = nullptr;
-    double seconds = std::strtod(text.c_str(), &end);
-    if (text.empty() || *end != '\0' || !(seconds >= 0) || seconds > 1e7)
+    if (!isPlainDecimal(text))
+        return std::nullopt;
+    double seconds = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), seconds);
+    if (error != std::errc() || end != text.data() + text.size() || seconds > kMaxWatchSeconds)
         return std::nullopt;
     return seconds;
+}
+
+// "8.0.0.1 (010.0.0.1)" for an address typed in another form than the dotted one.
+std::string addressLabel(const std::string& typed, const SocketAddressIPv4& parsed)
+{
+    const auto& bytes = parsed.address;
+    std::string dotted = std::to_string(bytes[0]) + "." + std::to_string(bytes[1]) + "." + std::to_string(bytes[2])
+        + "." + std::to_string(bytes[3]);
+    return dotted == typed ? dotted : dotted + " (" + typed + ")";
 }
 
 // The arguments, or an error saying what is wrong with them.
@@ -64,7 +105,8 @@ ErrorOr<Arguments> parseArguments(int argc, char** argv)
         if (option == "--watch") {
             arguments.watchSeconds = parseSeconds(value);
             if (!arguments.watchSeconds)
-                return usageError("--watch needs a number of seconds, not '" + value + "'");
+                return usageError("--watch needs a plain decimal number of seconds up to 10000000, not '" + value
+                                  + "'");
             continue;
         }
         if (arguments.hostName || arguments.address)
@@ -78,6 +120,7 @@ ErrorOr<Arguments> parseArguments(int argc, char** argv)
             if (!Reachability::addressFromString(value, parsed))
                 return usageError("'" + value + "' is not an IPv4 address");
             arguments.address = value;
+            arguments.addressLabel = addressLabel(value, parsed);
         }
     }
     return arguments;
@@ -99,7 +142,7 @@ std::string statusLine(const std::string& label, NetStatus status, std::optional
         + " flags=" + (flags ? describeReachabilityFlags(*flags) : std::string("unreadable"));
 }
 
-std::vector<std::string> statusLines(Reachability& reachability)
+std::vector<std::string> statusLines(Reachability& reachability, const Arguments& arguments)
 {
     std::vector<std::string> lines;
     NetStatus internet = reachability.internetConnectionStatus();
@@ -109,7 +152,8 @@ std::vector<std::string> statusLines(Reachability& reachability)
     if (reachability.hostName() || reachability.address()) {
         NetStatus remote = reachability.remoteHostStatus();
         auto target = reachability.hostName() ? *reachability.hostName() : *reachability.address();
-        lines.push_back(statusLine("remote host " + target, remote, cachedFlags(reachability, target)));
+        auto label = reachability.hostName() ? target : arguments.addressLabel;
+        lines.push_back(statusLine("remote host " + label, remote, cachedFlags(reachability, target)));
     }
     return lines;
 }
@@ -127,22 +171,53 @@ std::string timestamp()
     return text;
 }
 
-} // namespace
+// Writes `text` and flushes it at once, so a watcher sees each line as it comes and a
+// failed write is noticed at the line that failed. False after saying why on stderr.
+bool writeOutput(const std::string& text)
+{
+    if (std::fputs(text.c_str(), stdout) >= 0 && std::fflush(stdout) == 0)
+        return true;
+    const int error = errno;
+    std::fprintf(stderr, "wl-reach: cannot write standard output: %s\n", errnoText(error).c_str());
+    return false;
+}
 
-int main(int argc, char** argv)
+// Prints a line at every change until the time is up; false once a line cannot be written.
+bool watch(Reachability& reachability, const Arguments& arguments)
+{
+    bool written = true;
+    RunLoop& loop = RunLoop::current();
+    auto& center = NotificationCenter::defaultCenter();
+    auto token = center.addObserver(kReachabilityChangedNotification, [&](const Notification&) {
+        std::string line = timestamp();
+        for (const auto& status : statusLines(reachability, arguments))
+            line += "  " + status;
+        if (!writeOutput(line + "\n")) {
+            written = false;
+            loop.stop();
+        }
+    });
+    auto end = Timer::singleShot(
+        std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::duration<double>(*arguments.watchSeconds)),
+        [&loop] { loop.stop(); });
+    loop.run();
+    center.removeObserver(token);
+    reachability.stopListeningForReachabilityChanges();
+    return written;
+}
+
+int run(int argc, char** argv)
 {
     if (waterline::answerVersionOption("wl-reach", argc, argv))
         return 0;
     auto parsed = parseArguments(argc, argv);
     if (!parsed) {
         std::fprintf(stderr, "wl-reach: %s\n%s", parsed.error()->localizedDescription().c_str(), kUsage);
-        return 2;
+        return kExitUsage;
     }
     const Arguments& arguments = *parsed;
-    if (arguments.help) {
-        std::fputs(kUsage, stdout);
-        return 0;
-    }
+    if (arguments.help)
+        return writeOutput(std::string(kUsage) + kHelp) ? 0 : kExitFailure;
     auto& reachability = Reachability::sharedReachability();
     reachability.setHostName(arguments.hostName);
     reachability.setAddress(arguments.address);
@@ -150,26 +225,23 @@ int main(int argc, char** argv)
     // query is made while notifications are on.
     reachability.setNetworkStatusNotificationsEnabled(arguments.watchSeconds.has_value());
 
-    for (const auto& line : statusLines(reachability))
-        std::printf("%s\n", line.c_str());
-    std::fflush(stdout);
-    if (!arguments.watchSeconds)
-        return 0;
-
-    auto& center = NotificationCenter::defaultCenter();
-    auto token = center.addObserver(kReachabilityChangedNotification, [&](const Notification&) {
-        std::string line = timestamp();
-        for (const auto& status : statusLines(reachability))
-            line += "  " + status;
-        std::printf("%s\n", line.c_str());
-        std::fflush(stdout);
-    });
-    RunLoop& loop = RunLoop::current();
-    auto end = Timer::singleShot(
-        std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::duration<double>(*arguments.watchSeconds)),
-        [&loop] { loop.stop(); });
-    loop.run();
-    center.removeObserver(token);
-    reachability.stopListeningForReachabilityChanges();
+    for (const auto& line : statusLines(reachability, arguments))
+        if (!writeOutput(line + "\n"))
+            return kExitFailure;
+    if (arguments.watchSeconds && !watch(reachability, arguments))
+        return kExitFailure;
     return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    try {
+        return run(argc, argv);
+    } catch (const std::bad_alloc&) {
+        // Written without allocating: the heap has just run dry.
+        std::fputs("wl-reach: out of memory\n", stderr);
+        return kExitFailure;
+    }
 }

@@ -5,9 +5,12 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <optional>
 #include <random>
 #include <sstream>
 #include <string>
+#include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -131,31 +134,38 @@ TEST_F(WlBase64, Encodes)
 TEST_F(WlBase64, DecodesOrWritesNothing)
 {
     struct Case {
-        std::string args, input, output; // empty output: "invalid input"
+        std::string args, input;
+        std::optional<std::string> output; // none: "invalid input"
     };
     const Case cases[] = {
         {"-d", "TQ==\n", "M"},
         {"--decode", "TW\nFu\r\n", "Man"},
-        {"-d", "TQ", ""}, // padding required
+        {"-d", "TQ", {}}, // padding required
         {"-d --web-safe", "TQ", "M"},
         {"-d --web-safe --no-padding", "TQ", "M"},
-        {"-d", "-_-_", ""},
+        {"-d", "-_-_", {}},
         {"-d --web-safe", "-_-_", "\xFB\xFF\xBF"},
-        {"-d --web-safe", "+/+/", ""},
-        {"-d", "TQ==TQ==", ""},
-        {"-d", "TR==", ""},         // set trailing bits
-        {"-d", "TQ==\0junk"s, "M"}, // NUL ends the input
-        {"-d", " \n\t", ""},        // decodes to nothing
-        {"-d", "", ""},
-        {"-d", "TWFuTWFu*", ""}, // bad byte after valid output
+        {"-d --web-safe", "+/+/", {}},
+        {"-d", "TQ==TQ==", {}},
+        {"-d", "TR==", {}},  // set trailing bits
+        {"-d", " \n\t", {}}, // text, but no Base64 in it
+        {"-d", "", ""},      // an empty file decodes to an empty file
+        {"-d --web-safe", "", ""},
+        {"-d", "TWFuTWFu*", {}}, // bad byte after valid output
+        // A NUL byte would end the text in a C string; in a file it is a bad byte, or
+        // what follows it would vanish unnoticed.
+        {"-d", "aGVs\0!!!garbage"s, {}},
+        {"-d", "TQ==\0junk"s, {}},
+        {"-d", "TQ==\0"s, {}},
+        {"-d --web-safe", "TWFu\0TWFu"s, {}},
     };
     for (const Case& c : cases) {
         for (Plumbing plumbing : kEveryPlumbing) {
             SCOPED_TRACE(c.args + " " + c.input + " plumbing " + std::to_string(static_cast<int>(plumbing)));
             const Result result = run(c.args, c.input, plumbing);
-            EXPECT_EQ(result.status, c.output.empty() ? 1 : 0);
-            EXPECT_EQ(result.out, c.output);
-            EXPECT_EQ(result.err, c.output.empty() ? kInvalid : "");
+            EXPECT_EQ(result.status, c.output ? 0 : 1);
+            EXPECT_EQ(result.out, c.output.value_or(""));
+            EXPECT_EQ(result.err, c.output ? "" : kInvalid);
         }
     }
 }
@@ -238,6 +248,104 @@ TEST_F(WlBase64, FailureLeavesExistingOutputFileAlone)
         EXPECT_EQ(run("-d", "TWFu*", plumbing, "1<>").status, 1);
         EXPECT_EQ(readFile("out"), "kept");
     }
+}
+
+// In append mode another process may add to the file while the tool decodes: a
+// failure must not cut the file back over those lines, so nothing is written before
+// the input proved valid.
+TEST_F(WlBase64, AppendModeKeepsWhatOthersAppended)
+{
+    writeFile("out", "kept");
+    const std::string out = shellQuoted(path("out"));
+    // The pause lets the tool open its output before the other writer appends.
+    const std::string command = "{ printf TWFu; sleep 0.2; printf ' other' >>" + out + "; printf '*'; } | "
+        + shellQuoted(kTool) + " -d 2>/dev/null >>" + out + "; echo $? >" + shellQuoted(path("rc"));
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    EXPECT_EQ(readFile("rc"), "1\n");
+    EXPECT_EQ(readFile("out"), "kept other");
+}
+
+TEST_F(WlBase64, RefusesToReadItsOwnOutputFile)
+{
+    const std::string file = shellQuoted(path("f"));
+    const std::string commands[] = {
+        shellQuoted(kTool) + " " + file + " >>" + file,
+        shellQuoted(kTool) + " <" + file + " >>" + file,
+        shellQuoted(kTool) + " -d " + file + " 1<>" + file,
+    };
+    for (const std::string& command : commands) {
+        SCOPED_TRACE(command);
+        writeFile("f", "TWFu\n");
+        const std::string line = command + " 2>" + shellQuoted(path("err")) + "; echo $? >" + shellQuoted(path("rc"));
+        ASSERT_EQ(std::system(line.c_str()), 0);
+        EXPECT_EQ(readFile("rc"), "1\n");
+        EXPECT_EQ(readFile("err"), "wl-base64: input file is output file\n");
+        EXPECT_EQ(readFile("f"), "TWFu\n");
+    }
+    // A copy of the same bytes is another file.
+    writeFile("g", "TWFu\n");
+    const std::string copy = shellQuoted(kTool) + " -d " + shellQuoted(path("g")) + " >>" + file;
+    EXPECT_EQ(std::system(copy.c_str()), 0);
+    EXPECT_EQ(readFile("f"), "TWFu\nMan");
+}
+
+TEST_F(WlBase64, WritesToAFullDiskFail)
+{
+    writeFile("in", "TWFu\n");
+    for (const std::string& args : {"--help"s, "-d"s, ""s}) {
+        SCOPED_TRACE(args);
+        const std::string line = shellQuoted(kTool) + " " + args + " <" + shellQuoted(path("in")) + " >/dev/full 2>"
+            + shellQuoted(path("err")) + "; echo $? >" + shellQuoted(path("rc"));
+        ASSERT_EQ(std::system(line.c_str()), 0);
+        EXPECT_EQ(readFile("rc"), "1\n");
+        EXPECT_EQ(readFile("err"), "wl-base64: write error: No space left on device\n");
+    }
+}
+
+// Runs the tool on the file `input` with its address space limited to `limit` bytes
+// (set in the child, before the tool starts); standard error goes to the file `err`.
+int runWithMemoryLimit(rlim_t limit, const std::string& input, const std::string& err)
+{
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        const rlimit memory{limit, limit};
+        const int in = ::open(input.c_str(), O_RDONLY);
+        const int out = ::open("/dev/null", O_WRONLY);
+        const int error = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        if (in < 0 || out < 0 || error < 0 || ::dup2(in, 0) < 0 || ::dup2(out, 1) < 0 || ::dup2(error, 2) < 0
+            || ::setrlimit(RLIMIT_AS, &memory) != 0)
+            ::_exit(125);
+        ::execl(kTool.c_str(), kTool.c_str(), static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    int status = 0;
+    if (pid < 0 || ::waitpid(pid, &status, 0) != pid)
+        return -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+#ifdef WATERLINE_SANITIZE
+constexpr bool kSanitized = true;
+#else
+constexpr bool kSanitized = false;
+#endif
+
+TEST_F(WlBase64, OutOfMemoryIsReported)
+{
+    if (kSanitized)
+        GTEST_SKIP() << "the sanitizer's allocator ends the process itself when memory runs out";
+    // The smallest limit (in MiB steps) under which the tool encodes an empty input,
+    // its 3 MiB input block included; 2 MiB more leaves no room for the 4 MiB of text
+    // that a full block encodes to.
+    writeFile("empty", "");
+    rlim_t enough = 0;
+    for (rlim_t mebibytes = 1; mebibytes <= 256 && enough == 0; ++mebibytes)
+        if (runWithMemoryLimit(mebibytes << 20, path("empty"), path("err")) == 0)
+            enough = mebibytes << 20;
+    ASSERT_NE(enough, 0u) << "the tool does not start under 256 MiB";
+    writeFile("big", randomBytes(4u << 20, 3));
+    EXPECT_EQ(runWithMemoryLimit(enough + (2u << 20), path("big"), path("err")), 1);
+    EXPECT_EQ(readFile("err"), "wl-base64: out of memory\n");
 }
 
 } // namespace

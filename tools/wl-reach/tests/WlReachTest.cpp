@@ -21,7 +21,9 @@ struct Run {
     pid_t pid = -1;
     int output = -1;
 
-    static Run start(std::vector<std::string> arguments)
+    // `outputFile`: where standard output goes instead of the pipe, which then carries
+    // standard error alone.
+    static Run start(std::vector<std::string> arguments, const char* outputFile = nullptr)
     {
         std::vector<char*> argv;
         for (auto& argument : arguments)
@@ -32,7 +34,10 @@ struct Run {
             return {};
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], STDOUT_FILENO);
+        if (outputFile)
+            posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, outputFile, O_WRONLY, 0);
+        else
+            posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], STDOUT_FILENO);
         posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], STDERR_FILENO);
         Run run;
         if (::posix_spawnp(&run.pid, argv[0], &actions, nullptr, argv.data(), environ) != 0)
@@ -100,6 +105,16 @@ TEST_F(WlReachTest, PrintsTheThreeStatusesWithTheirFlags)
               "remote host 10.20.0.2: NetStatusViaWiFi flags=R+D\n");
 }
 
+// 012 is octal, as inet_aton reads it: the line names the address looked up.
+TEST_F(WlReachTest, AnAddressInAnotherFormShowsTheAddressLookedUp)
+{
+    auto run = Run::start(command({"--address", "012.20.0.2"}));
+    std::string output;
+    EXPECT_EQ(run.finish(output), 0);
+    EXPECT_NE(output.find("\nremote host 10.20.0.2 (012.20.0.2): NetStatusViaWiFi flags=R+D\n"), std::string::npos)
+        << output;
+}
+
 TEST_F(WlReachTest, WatchPrintsALinePerChange)
 {
     auto run = Run::start(command({"--watch", "2"}));
@@ -117,17 +132,49 @@ TEST_F(WlReachTest, WatchPrintsALinePerChange)
 TEST(WlReachUsage, MistakesExitWithTwo)
 {
     const std::vector<std::vector<std::string>> mistakes = {
-        {"--bogus"},          {"--host"},          {"--host", "a", "--address", "10.0.0.1"},
-        {"--address", "abc"}, {"--watch", "soon"}, {"--watch", "-1"},
+        {"--bogus"},
+        {"--host"},
+        {"--host", "a", "--address", "10.0.0.1"},
+        {"--address", "abc"},
+        {"--watch", "soon"},
+        {"--watch", "-1"},
         {"--host", ""},
+        {"--watch", "0x10"},
+        {"--watch", ""},
+        {"--watch", "1e3"},
+        {"--watch", "inf"},
+        {"--watch", "+5"},
+        {"--watch", "5."},
+        {"--watch", "99999999999999999999"},
     };
     for (auto arguments : mistakes) {
         arguments.insert(arguments.begin(), WL_REACH_PATH);
         auto run = Run::start(arguments);
         std::string output;
-        EXPECT_EQ(run.finish(output), 2) << arguments[1];
+        EXPECT_EQ(run.finish(output), 2) << arguments[1] << " " << arguments.back();
         EXPECT_NE(output.find("usage: wl-reach [--host NAME | --address A.B.C.D] [--watch SECONDS]"),
                   std::string::npos);
+    }
+}
+
+TEST(WlReachUsage, WatchTakesPlainDecimalSeconds)
+{
+    for (const char* seconds : {"0", "0.05"}) {
+        auto run = Run::start({WL_REACH_PATH, "--watch", seconds});
+        std::string output;
+        EXPECT_EQ(run.finish(output), 0) << seconds << ": " << output;
+    }
+}
+
+// A full disk behind standard output is a failure with a message, not a quiet success.
+TEST(WlReachOutput, FailedWritesExitWithOne)
+{
+    for (std::vector<std::string> arguments : {std::vector<std::string>{}, {"--help"}, {"--watch", "1"}}) {
+        arguments.insert(arguments.begin(), WL_REACH_PATH);
+        auto run = Run::start(arguments, "/dev/full");
+        std::string errors;
+        EXPECT_EQ(run.finish(errors), 1) << arguments.back();
+        EXPECT_EQ(errors, "wl-reach: cannot write standard output: No space left on device\n");
     }
 }
 

@@ -25,11 +25,14 @@ struct LaunchOptions {
     std::optional<std::filesystem::path> configDirectory;
     std::optional<std::filesystem::path> script;
     std::optional<int> cameras;
+    // Problems that do not stop the run, for standard error.
+    std::vector<std::string> warnings;
 };
 
 // `arguments` excludes the program name. `camerasVariable` is WATERLINE_CAMERAS, if set;
-// --cameras takes precedence over it. A bad command line is an error
-// (AppErrorCode::BadCommandLine) saying what is wrong with it.
+// --cameras takes precedence over it, so a bad variable beside --cameras is only a
+// warning. A bad command line is an error (AppErrorCode::BadCommandLine) saying what is
+// wrong with it.
 ErrorOr<LaunchOptions> parseLaunchOptions(const std::vector<std::string>& arguments,
                                           const char* camerasVariable = nullptr);
 

@@ -8,8 +8,10 @@
 //     screenshot /tmp/screen.png
 //     quit
 //
-// Blank lines and text after "#" are ignored. A screenshot's path is the rest of its
-// line, spaces included.
+// Blank lines and comments are ignored; a comment starts with a "#" at the start of a
+// word and runs to the end of the line, so "#" inside a word (a path such as
+// /tmp/a#b.png) is kept. A screenshot's path is the rest of its line, spaces included.
+// The keys are Return and Escape, spelt so; any other name is an error.
 #pragma once
 
 #include <waterline/foundation/ErrorOr.h>

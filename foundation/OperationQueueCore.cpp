@@ -133,12 +133,20 @@ std::vector<std::shared_ptr<Operation>> OperationQueueCore::removeFinishedLocked
 OperationQueueCore::Entry* OperationQueueCore::bestReadyLocked()
 {
     Entry* best = nullptr;
+    int bestPriority = 0;
     for (auto& entry : m_entries) {
-        if (entry.started || !entry.operation->isReady())
+        if (entry.started)
             continue;
-        // Strictly higher wins, so the first added wins among equals.
-        if (!best || entry.operation->queuePriority() > best->operation->queuePriority())
-            best = &entry;
+        // Strictly higher wins, so the first added wins among equals. The priority is
+        // read first: readiness takes a lock and copies the dependencies, and with a
+        // long queue of equals most entries need not be asked.
+        int priority = entry.operation->queuePriority();
+        if (best && priority <= bestPriority)
+            continue;
+        if (!entry.operation->isReady())
+            continue;
+        best = &entry;
+        bestPriority = priority;
     }
     return best;
 }

@@ -91,10 +91,11 @@ private:
     // as soon as curl returns, without a round through the eventfd.
     bool m_deliversAfterAction = false;
     std::shared_ptr<FdSource> m_wakeSource;
-    // Exchanges waiting for a turn; those being served now are in m_delivering, so
-    // that one signalling again waits for the next turn rather than spinning.
+    // Exchanges waiting for a turn. Those being served are taken out first, so that
+    // one signalling again waits for the next turn rather than spinning; the lists
+    // being served are known here so that a closed exchange is blanked out of them.
     std::vector<CurlTransport*> m_waiting;
-    std::vector<CurlTransport*> m_delivering;
+    std::vector<std::vector<CurlTransport*>*> m_beingDelivered;
 };
 
 class CurlTransport final : public HTTPTransport {
@@ -237,7 +238,8 @@ void CurlMulti::wake(CurlTransport* transport)
 void CurlMulti::forgetWakeUp(CurlTransport* transport)
 {
     std::erase(m_waiting, transport);
-    std::replace(m_delivering.begin(), m_delivering.end(), transport, static_cast<CurlTransport*>(nullptr));
+    for (auto* list : m_beingDelivered)
+        std::replace(list->begin(), list->end(), transport, static_cast<CurlTransport*>(nullptr));
 }
 
 void CurlMulti::deliverWakeUps()
@@ -247,13 +249,16 @@ void CurlMulti::deliverWakeUps()
         std::uint64_t count;
         [[maybe_unused]] auto taken = ::read(m_wakeFd, &count, sizeof count);
     }
-    m_delivering.swap(m_waiting);
+    // A local list: a caller's handler may run the loop again, and with it this.
+    std::vector<CurlTransport*> delivering;
+    delivering.swap(m_waiting);
+    m_beingDelivered.push_back(&delivering);
     // Indexed: a transport closed by another's event is blanked out, not erased.
-    for (std::size_t i = 0; i < m_delivering.size(); ++i) {
-        if (auto* transport = m_delivering[i])
+    for (std::size_t i = 0; i < delivering.size(); ++i) {
+        if (auto* transport = delivering[i])
             transport->deliverNextEvent();
     }
-    m_delivering.clear();
+    m_beingDelivered.pop_back();
 }
 
 int CurlMulti::onSocket(CURL*, curl_socket_t socket, int what, void* self, void*)

@@ -41,6 +41,17 @@ constexpr std::size_t kBufferLimit = 256 * 1024;
 
 class CurlTransport;
 
+// Sets a flag for the life of a scope, also when the scope is left by an exception.
+struct ScopedFlag {
+    explicit ScopedFlag(bool& flag)
+        : m_flag(flag)
+    {
+        m_flag = true;
+    }
+    ~ScopedFlag() { m_flag = false; }
+    bool& m_flag;
+};
+
 // The thread's multi handle and the run-loop sources and timer it asked for.
 class CurlMulti {
 public:
@@ -253,12 +264,17 @@ void CurlMulti::deliverWakeUps()
     std::vector<CurlTransport*> delivering;
     delivering.swap(m_waiting);
     m_beingDelivered.push_back(&delivering);
+    // A caller's handler may throw (the request turns that into its failure): the
+    // list must not stay known here after this frame has gone.
+    struct Unlist {
+        std::vector<std::vector<CurlTransport*>*>& lists;
+        ~Unlist() { lists.pop_back(); }
+    } unlist{m_beingDelivered};
     // Indexed: a transport closed by another's event is blanked out, not erased.
     for (std::size_t i = 0; i < delivering.size(); ++i) {
         if (auto* transport = delivering[i])
             transport->deliverNextEvent();
     }
-    m_beingDelivered.pop_back();
 }
 
 int CurlMulti::onSocket(CURL*, curl_socket_t socket, int what, void* self, void*)
@@ -324,9 +340,10 @@ int CurlMulti::onTimer(CURLM*, long milliseconds, void* self)
 // still in the middle of its own call then.)
 void CurlMulti::actFromLoop(curl_socket_t socket, int flags)
 {
-    m_deliversAfterAction = true;
-    act(socket, flags);
-    m_deliversAfterAction = false;
+    {
+        ScopedFlag acting(m_deliversAfterAction);
+        act(socket, flags);
+    }
     if (!m_waiting.empty())
         deliverWakeUps();
 }

@@ -46,6 +46,31 @@ TEST(HTTPRequestReuse, ConsecutiveRequestsOnOneThreadShareTheConnectionButNothin
     EXPECT_EQ(seen[2].connection, seen[0].connection); // the kept connection, not a new one
 }
 
+// A delegate that throws unwinds through the thread's event delivery; what the
+// thread keeps must come out of that whole for the next request.
+TEST(HTTPRequestReuse, ARequestAfterAThrowingDelegateStillCompletes)
+{
+    class ThrowingDelegate : public HTTPRequestDelegate {
+    public:
+        bool implements(std::string_view callback) const override { return callback == kRequestFinished; }
+        void requestFinished(HTTPRequest&) override { throw std::runtime_error("delegate broke"); }
+    };
+    START_OR_FAIL(server, ScriptedServer::start());
+    server->setResponder([](const RecordedRequest& seen) { return ScriptedReply::response(200, {}, seen.target); });
+    auto delegate = std::make_shared<ThrowingDelegate>();
+    for (int i = 0; i < 2; ++i) {
+        auto throwing = requestFor(server->url("/throws"));
+        throwing->setDelegate(delegate);
+        throwing->startSynchronous();
+        ASSERT_NE(throwing->error(), nullptr);
+    }
+    auto next = requestFor(server->url("/next"));
+    next->setTimeOutSeconds(5);
+    next->startSynchronous();
+    EXPECT_EQ(errorText(*next), "(no error)");
+    EXPECT_EQ(bodyText(*next), "/next");
+}
+
 TEST(HTTPRequestReuse, QueuedRequestsEachGetTheirOwnResponse)
 {
     START_OR_FAIL(server, ScriptedServer::start());

@@ -1,7 +1,8 @@
 // Scheduling for OperationQueue. Workers are threads idling in their run loop's
 // default mode; the queue hands an operation to a free worker by posting a task to
-// that loop. A worker is busy while start() runs; a slot (counted against the
-// concurrency limit) is taken from start until the operation reports finished.
+// that loop. A worker is busy while it has operations posted or running; a slot
+// (counted against the concurrency limit) is taken from start until the operation
+// reports finished.
 #include "OperationQueueCore.h"
 
 #include <waterline/foundation/RunLoop.h>
@@ -109,7 +110,7 @@ void OperationQueueCore::operationReturned(const std::shared_ptr<Worker>& worker
 {
     {
         std::lock_guard guard(m_lock);
-        worker->busy = false;
+        --worker->assigned;
     }
     reconsider();
 }
@@ -133,12 +134,20 @@ std::vector<std::shared_ptr<Operation>> OperationQueueCore::removeFinishedLocked
 OperationQueueCore::Entry* OperationQueueCore::bestReadyLocked()
 {
     Entry* best = nullptr;
+    int bestPriority = 0;
     for (auto& entry : m_entries) {
-        if (entry.started || !entry.operation->isReady())
+        if (entry.started)
             continue;
-        // Strictly higher wins, so the first added wins among equals.
-        if (!best || entry.operation->queuePriority() > best->operation->queuePriority())
-            best = &entry;
+        // Strictly higher wins, so the first added wins among equals. The priority is
+        // read first: readiness takes a lock and copies the dependencies, and with a
+        // long queue of equals most entries need not be asked.
+        int priority = entry.operation->queuePriority();
+        if (best && priority <= bestPriority)
+            continue;
+        if (!entry.operation->isReady())
+            continue;
+        best = &entry;
+        bestPriority = priority;
     }
     return best;
 }
@@ -151,8 +160,11 @@ void OperationQueueCore::startReadyLocked()
             return;
         entry->started = true;
         ++m_executing;
-        auto worker = idleWorkerLocked();
-        worker->busy = true;
+        auto worker = finishingWorkerOfThisThreadLocked();
+        if (!worker)
+            worker = idleWorkerLocked();
+        ++worker->assigned;
+        worker->lastAssigned = entry->operation;
         // An exception escaping start() ends the worker thread and so the process,
         // as for any thread: operations report failures, they do not throw them.
         worker->loop->post([self = shared_from_this(), operation = entry->operation, worker] {
@@ -162,10 +174,24 @@ void OperationQueueCore::startReadyLocked()
     }
 }
 
+// The worker of the calling thread when its one operation has finished and only has
+// to return: the next operation then follows on the same thread, rather than waking
+// another while this one goes idle.
+std::shared_ptr<OperationQueueCore::Worker> OperationQueueCore::finishingWorkerOfThisThreadLocked() const
+{
+    for (const auto& worker : m_workers) {
+        if (worker->loop->isCurrent()) {
+            auto running = worker->lastAssigned.lock();
+            return worker->assigned == 1 && running && running->isFinished() ? worker : nullptr;
+        }
+    }
+    return nullptr;
+}
+
 std::shared_ptr<OperationQueueCore::Worker> OperationQueueCore::idleWorkerLocked()
 {
     for (const auto& worker : m_workers) {
-        if (!worker->busy)
+        if (worker->assigned == 0)
             return worker;
     }
     auto worker = std::make_shared<Worker>();

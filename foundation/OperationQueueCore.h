@@ -49,13 +49,15 @@ private:
     struct Worker {
         std::thread thread;
         RunLoop* loop = nullptr;
-        bool busy = false;
+        int assigned = 0;                      // operations posted to it and not yet returned
+        std::weak_ptr<Operation> lastAssigned; // weak: a finished operation is not kept
     };
 
     std::vector<std::shared_ptr<Operation>> removeFinishedLocked();
     void startReadyLocked();
     Entry* bestReadyLocked();
     std::shared_ptr<Worker> idleWorkerLocked();
+    std::shared_ptr<Worker> finishingWorkerOfThisThreadLocked() const;
     void operationReturned(const std::shared_ptr<Worker>&);
     int effectiveLimitLocked() const;
 

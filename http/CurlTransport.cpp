@@ -8,10 +8,12 @@
 // Response bytes are buffered here and taken by the caller's reads; when the buffer
 // is full curl is paused, and resumed once the caller has read it down.
 //
-// Every exchange also keeps one eventfd source in the mode for its whole life. It
-// carries our own wake-ups (an event to deliver), and it keeps the mode non-empty:
-// a slice of a mode without sources would return at once, and the caller's loop
-// would spin while curl is paused or the server is silent.
+// The thread also keeps one eventfd source in the mode from its first exchange on.
+// It carries our own wake-ups (exchanges with an event to deliver), and it keeps the
+// mode non-empty: a slice of a mode without sources would return at once, and the
+// caller's loop would spin while curl is paused or the server is silent. Finished
+// exchanges give their easy handle back to the thread, reset, for the next one:
+// making and configuring a handle costs more than a small request itself.
 #include <waterline/foundation/Error.h>
 #include <waterline/foundation/FdSource.h>
 #include <waterline/foundation/RunLoop.h>
@@ -39,6 +41,17 @@ constexpr std::size_t kBufferLimit = 256 * 1024;
 
 class CurlTransport;
 
+// Sets a flag for the life of a scope, also when the scope is left by an exception.
+struct ScopedFlag {
+    explicit ScopedFlag(bool& flag)
+        : m_flag(flag)
+    {
+        m_flag = true;
+    }
+    ~ScopedFlag() { m_flag = false; }
+    bool& m_flag;
+};
+
 // The thread's multi handle and the run-loop sources and timer it asked for.
 class CurlMulti {
 public:
@@ -55,19 +68,45 @@ public:
     void remove(CURL* easy) { curl_multi_remove_handle(m_multi, easy); }
     void forgetSocket(curl_socket_t socket);
 
+    // A reset easy handle, from the pool when one is there; empty when curl has none.
+    CURL* takeEasyHandle();
+    // Takes back a handle that is no longer in the multi handle.
+    void returnEasyHandle(CURL* easy);
+
+    // The thread's wake-up: `transport` has an event to deliver on the next turn of
+    // the loop. Fails only when the eventfd cannot be made.
+    ErrorOr<void> prepareWakeUp();
+    void wake(CurlTransport* transport);
+    void forgetWakeUp(CurlTransport* transport);
+
 private:
     CurlMulti();
     static int onSocket(CURL*, curl_socket_t, int what, void* self, void*);
     static int onTimer(CURLM*, long milliseconds, void* self);
     void watchSocket(curl_socket_t, int what);
     void act(curl_socket_t, int flags);
+    void actFromLoop(curl_socket_t, int flags);
     void collectFinished();
+    void deliverWakeUps();
 
     CURLM* m_multi;
     RunLoop& m_loop;
     std::map<curl_socket_t, std::shared_ptr<FdSource>> m_sources;
     std::shared_ptr<Timer> m_timer;
     bool m_destroying = false;
+    std::vector<CURL*> m_spareEasyHandles;
+
+    int m_wakeFd = -1;
+    bool m_wakeFdSignalled = false;
+    // Set while a socket or timer handler lets curl act: what it wakes is delivered
+    // as soon as curl returns, without a round through the eventfd.
+    bool m_deliversAfterAction = false;
+    std::shared_ptr<FdSource> m_wakeSource;
+    // Exchanges waiting for a turn. Those being served are taken out first, so that
+    // one signalling again waits for the next turn rather than spinning; the lists
+    // being served are known here so that a closed exchange is blanked out of them.
+    std::vector<CurlTransport*> m_waiting;
+    std::vector<std::vector<CurlTransport*>*> m_beingDelivered;
 };
 
 class CurlTransport final : public HTTPTransport {
@@ -77,6 +116,7 @@ public:
 
     ErrorOr<void> start();
     void didFinish(CURLcode);
+    void deliverNextEvent();
 
     const ResponseHeaderBlock* responseHeader() const override;
     std::size_t read(std::span<std::uint8_t> buffer) override;
@@ -93,7 +133,6 @@ private:
     ErrorOr<void> configure();
     void setHeaders();
     void signal();
-    void deliverNextEvent();
     bool hasPendingEvent() const;
     std::size_t buffered() const { return m_buffer.size() - m_bufferOffset; }
     void detach();
@@ -106,13 +145,11 @@ private:
     std::string m_proxyText;
     char m_errorText[CURL_ERROR_SIZE] = {};
     std::thread::id m_owner = std::this_thread::get_id();
-    // The opening thread's multi handle and loop, so that detaching never reaches
-    // another thread's.
+    // The opening thread's multi handle, so that detaching never reaches another
+    // thread's.
     CurlMulti& m_multi = CurlMulti::current();
-    RunLoop& m_loop = RunLoop::current();
 
-    int m_wakeFd = -1;
-    std::shared_ptr<FdSource> m_wake;
+    bool m_started = false;
     bool m_signalled = false;
 
     ResponseHeaderParser m_headerParser;
@@ -156,7 +193,88 @@ CurlMulti::~CurlMulti()
     for (auto& [socket, source] : m_sources)
         m_loop.removeSource(source, kHTTPRequestMode);
     m_sources.clear();
+    if (m_wakeSource)
+        m_loop.removeSource(m_wakeSource, kHTTPRequestMode);
+    if (m_wakeFd >= 0)
+        ::close(m_wakeFd);
+    for (CURL* easy : m_spareEasyHandles)
+        curl_easy_cleanup(easy);
     curl_multi_cleanup(m_multi);
+}
+
+CURL* CurlMulti::takeEasyHandle()
+{
+    if (m_spareEasyHandles.empty())
+        return curl_easy_init();
+    CURL* easy = m_spareEasyHandles.back();
+    m_spareEasyHandles.pop_back();
+    return easy;
+}
+
+void CurlMulti::returnEasyHandle(CURL* easy)
+{
+    // A few spares cover the exchanges a thread runs at once; more would only hold memory.
+    constexpr std::size_t kSpareLimit = 8;
+    if (m_destroying || m_spareEasyHandles.size() >= kSpareLimit) {
+        curl_easy_cleanup(easy);
+        return;
+    }
+    curl_easy_reset(easy);
+    m_spareEasyHandles.push_back(easy);
+}
+
+ErrorOr<void> CurlMulti::prepareWakeUp()
+{
+    if (m_wakeFd >= 0)
+        return {};
+    m_wakeFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (m_wakeFd < 0)
+        return Error::fromErrno(errno, "Unable to make the transport's wake-up descriptor");
+    m_wakeSource = FdSource::create(m_wakeFd, FdSource::Read);
+    m_wakeSource->onReady = [this] { deliverWakeUps(); };
+    m_loop.addSource(m_wakeSource, kHTTPRequestMode);
+    return {};
+}
+
+void CurlMulti::wake(CurlTransport* transport)
+{
+    if (!m_deliversAfterAction && !m_wakeFdSignalled) {
+        m_wakeFdSignalled = true;
+        std::uint64_t one = 1;
+        [[maybe_unused]] auto written = ::write(m_wakeFd, &one, sizeof one);
+    }
+    m_waiting.push_back(transport);
+}
+
+void CurlMulti::forgetWakeUp(CurlTransport* transport)
+{
+    std::erase(m_waiting, transport);
+    for (auto* list : m_beingDelivered)
+        std::replace(list->begin(), list->end(), transport, static_cast<CurlTransport*>(nullptr));
+}
+
+void CurlMulti::deliverWakeUps()
+{
+    if (m_wakeFdSignalled) {
+        m_wakeFdSignalled = false;
+        std::uint64_t count;
+        [[maybe_unused]] auto taken = ::read(m_wakeFd, &count, sizeof count);
+    }
+    // A local list: a caller's handler may run the loop again, and with it this.
+    std::vector<CurlTransport*> delivering;
+    delivering.swap(m_waiting);
+    m_beingDelivered.push_back(&delivering);
+    // A caller's handler may throw (the request turns that into its failure): the
+    // list must not stay known here after this frame has gone.
+    struct Unlist {
+        std::vector<std::vector<CurlTransport*>*>& lists;
+        ~Unlist() { lists.pop_back(); }
+    } unlist{m_beingDelivered};
+    // Indexed: a transport closed by another's event is blanked out, not erased.
+    for (std::size_t i = 0; i < delivering.size(); ++i) {
+        if (auto* transport = delivering[i])
+            transport->deliverNextEvent();
+    }
 }
 
 int CurlMulti::onSocket(CURL*, curl_socket_t socket, int what, void* self, void*)
@@ -187,7 +305,7 @@ void CurlMulti::watchSocket(curl_socket_t socket, int what)
             return;
         int flags = ((ready->readiness() & FdSource::Read) ? CURL_CSELECT_IN : 0)
             | ((ready->readiness() & FdSource::Write) ? CURL_CSELECT_OUT : 0);
-        act(socket, flags);
+        actFromLoop(socket, flags);
     };
     m_sources.emplace(socket, source);
     m_loop.addSource(source, kHTTPRequestMode);
@@ -210,11 +328,24 @@ int CurlMulti::onTimer(CURLM*, long milliseconds, void* self)
         multi.m_timer->invalidate();
     multi.m_timer.reset();
     if (milliseconds >= 0 && !multi.m_destroying) {
-        multi.m_timer
-            = Timer::singleShot(std::chrono::milliseconds(milliseconds),
-                                [&multi] { multi.act(CURL_SOCKET_TIMEOUT, 0); }, multi.m_loop, {kHTTPRequestMode});
+        multi.m_timer = Timer::singleShot(std::chrono::milliseconds(milliseconds),
+                                          [&multi] { multi.actFromLoop(CURL_SOCKET_TIMEOUT, 0); }, multi.m_loop,
+                                          {kHTTPRequestMode});
     }
     return 0;
+}
+
+// A handler of the loop is outside every caller's code, so the events curl caused
+// can be delivered right away. (Not so for add() or a resumed read: the caller is
+// still in the middle of its own call then.)
+void CurlMulti::actFromLoop(curl_socket_t socket, int flags)
+{
+    {
+        ScopedFlag acting(m_deliversAfterAction);
+        act(socket, flags);
+    }
+    if (!m_waiting.empty())
+        deliverWakeUps();
 }
 
 void CurlMulti::act(curl_socket_t socket, int flags)
@@ -275,14 +406,9 @@ CurlTransport::~CurlTransport()
 
 ErrorOr<void> CurlTransport::start()
 {
-    m_wakeFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-    if (m_wakeFd < 0)
-        return Error::fromErrno(errno, "Unable to make the transport's wake-up descriptor");
-    m_wake = FdSource::create(m_wakeFd, FdSource::Read);
-    m_wake->onReady = [this] { deliverNextEvent(); };
-    m_loop.addSource(m_wake, kHTTPRequestMode);
-
-    m_easy = curl_easy_init();
+    WL_TRY(m_multi.prepareWakeUp());
+    m_started = true;
+    m_easy = m_multi.takeEasyHandle();
     if (!m_easy)
         return Error::create(kTransportErrorDomain, CURLE_FAILED_INIT, "Unable to make a transfer handle");
     WL_TRY(configure());
@@ -422,11 +548,10 @@ std::size_t CurlTransport::onRequestBody(char* data, std::size_t size, std::size
 
 void CurlTransport::signal()
 {
-    if (m_signalled || m_wakeFd < 0)
+    if (m_signalled || !m_started || m_detached)
         return;
     m_signalled = true;
-    std::uint64_t one = 1;
-    [[maybe_unused]] auto written = ::write(m_wakeFd, &one, sizeof one);
+    m_multi.wake(this);
 }
 
 void CurlTransport::didFinish(CURLcode result)
@@ -455,8 +580,6 @@ bool CurlTransport::hasPendingEvent() const
 // (one read's worth per event, as long as bytes wait), then the end.
 void CurlTransport::deliverNextEvent()
 {
-    std::uint64_t count;
-    [[maybe_unused]] auto taken = ::read(m_wakeFd, &count, sizeof count);
     m_signalled = false;
     while (!m_closed.load() && hasPendingEvent()) {
         Event event;
@@ -524,23 +647,22 @@ void CurlTransport::detach()
         return;
     m_detached = true;
     m_closed.store(true);
+    bool onOwner = std::this_thread::get_id() == m_owner;
     if (m_easy) {
         m_multi.remove(m_easy);
-        curl_easy_cleanup(m_easy);
+        // The pool is the opening thread's alone.
+        if (onOwner)
+            m_multi.returnEasyHandle(m_easy);
+        else
+            curl_easy_cleanup(m_easy);
         m_easy = nullptr;
     }
     curl_slist_free_all(m_headerList);
     m_headerList = nullptr;
     if (m_message.body)
         m_message.body->close();
-    if (m_wake) {
-        m_loop.removeSource(m_wake, kHTTPRequestMode);
-        m_wake.reset();
-    }
-    if (m_wakeFd >= 0) {
-        ::close(m_wakeFd);
-        m_wakeFd = -1;
-    }
+    if (m_started)
+        m_multi.forgetWakeUp(this);
 }
 
 } // namespace

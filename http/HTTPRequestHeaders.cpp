@@ -34,9 +34,7 @@ std::string localeIdentifier()
     return "C";
 }
 
-} // namespace
-
-std::optional<std::string> HTTPRequest::defaultUserAgentString()
+std::optional<std::string> userAgentOfThisSystem()
 {
     std::string name = WATERLINE_APPLICATION_NAME;
     if (name.empty())
@@ -45,6 +43,16 @@ std::optional<std::string> HTTPRequest::defaultUserAgentString()
     ::uname(&system);
     return name + " " + WATERLINE_APPLICATION_VERSION + " (" + system.machine + "; " + system.sysname + " "
         + system.release + "; " + localeIdentifier() + ")";
+}
+
+} // namespace
+
+// Made once per process: every request asks, and neither the system nor the locale
+// the process started in changes under it.
+std::optional<std::string> HTTPRequest::defaultUserAgentString()
+{
+    static const std::optional<std::string> agent = userAgentOfThisSystem();
+    return agent;
 }
 
 void HTTPRequest::buildRequestHeaders()

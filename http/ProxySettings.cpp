@@ -3,6 +3,7 @@
 
 #include <waterline/http/ProxySettings.h>
 
+#include <algorithm>
 #include <charconv>
 
 extern char** environ;
@@ -11,9 +12,15 @@ namespace waterline {
 
 namespace {
 
+// Asked of every environment variable for every request, so it does not allocate.
 bool isProxyVariable(std::string_view name)
 {
-    return asciiLowercased(name).ends_with("_proxy");
+    constexpr std::string_view suffix = "_proxy";
+    if (name.size() < suffix.size())
+        return false;
+    auto tail = name.substr(name.size() - suffix.size());
+    return std::equal(tail.begin(), tail.end(), suffix.begin(),
+                      [](char c, char lower) { return (c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c) == lower; });
 }
 
 // The value of `lowerName`, else of its upper-case form; empty values count as unset.

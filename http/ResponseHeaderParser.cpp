@@ -17,6 +17,15 @@ std::string_view trimmed(std::string_view text)
     return text;
 }
 
+// A line without its LF and the CR before it, if any.
+std::string_view withoutLineEnd(std::string_view line)
+{
+    line.remove_suffix(1);
+    if (!line.empty() && line.back() == '\r')
+        line.remove_suffix(1);
+    return line;
+}
+
 bool isDigit(char c)
 {
     return c >= '0' && c <= '9';
@@ -35,15 +44,17 @@ ResponseHeaderParser::State ResponseHeaderParser::feed(std::string_view bytes)
             m_state = State::Malformed;
             break;
         }
-        m_partialLine.append(piece);
-        if (m_partialLine.back() != '\n')
+        if (piece.back() != '\n') {
+            m_partialLine.append(piece);
             break;
-        std::string line = std::move(m_partialLine);
+        }
+        if (m_partialLine.empty()) { // the usual case: a whole line, taken where it lies
+            takeLine(withoutLineEnd(piece));
+            continue;
+        }
+        m_partialLine.append(piece);
+        takeLine(withoutLineEnd(m_partialLine));
         m_partialLine.clear();
-        line.pop_back();
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        takeLine(line);
     }
     return m_state;
 }

@@ -9,8 +9,11 @@
 #include <curl/curl.h>
 #include <fcntl.h>
 
+#include <atomic>
 #include <filesystem>
 #include <memory>
+#include <mutex>
+#include <thread>
 #include <vector>
 
 namespace waterline::bench {
@@ -142,6 +145,49 @@ void BM_SmallRequests_LibcurlReusedHandle(benchmark::State& state)
     reportSmallRequests(state);
 }
 
+// The peer of the shared request queue: as many threads as the queue runs requests
+// at once, each with its own reused handle, taking requests from one shared count.
+void BM_SmallRequests_LibcurlFourThreads(benchmark::State& state)
+{
+    constexpr int kThreads = 4;
+    const auto* server = httpBenchServer(state);
+    if (!server)
+        return;
+    std::mutex failureLock;
+    std::string failure;
+    auto work = [&](std::atomic<int>& remaining) {
+        auto handle = makeEasyHandle();
+        std::string body;
+        curl_easy_setopt(handle.get(), CURLOPT_URL, server->smallURL.c_str());
+        curl_easy_setopt(handle.get(), CURLOPT_WRITEFUNCTION, appendToString);
+        curl_easy_setopt(handle.get(), CURLOPT_WRITEDATA, &body);
+        while (remaining.fetch_sub(1) > 0) {
+            body.clear();
+            CURLcode result = curl_easy_perform(handle.get());
+            long status = 0;
+            curl_easy_getinfo(handle.get(), CURLINFO_RESPONSE_CODE, &status);
+            if (result != CURLE_OK || status != 200 || body.size() != server->smallBytes) {
+                std::lock_guard guard(failureLock);
+                failure = std::string("libcurl: ") + curl_easy_strerror(result) + ", status " + std::to_string(status);
+                return;
+            }
+        }
+    };
+    for (auto _ : state) {
+        std::atomic<int> remaining{kSmallRequestsPerIteration};
+        std::vector<std::thread> threads;
+        for (int i = 0; i < kThreads; ++i)
+            threads.emplace_back(work, std::ref(remaining));
+        for (auto& thread : threads)
+            thread.join();
+        if (!failure.empty()) {
+            state.SkipWithError(failure.c_str());
+            return;
+        }
+    }
+    reportSmallRequests(state);
+}
+
 } // namespace
 
 BENCHMARK_CAPTURE(BM_LargeDownload_CurlCommand, to_dev_null, false)->UseRealTime()->Unit(benchmark::kMillisecond);
@@ -149,5 +195,6 @@ BENCHMARK_CAPTURE(BM_LargeDownload_CurlCommand, to_file, true)->UseRealTime()->U
 BENCHMARK(BM_LargeDownload_LibcurlToMemory)->UseRealTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LargeDownload_LibcurlToFile)->UseRealTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SmallRequests_LibcurlReusedHandle)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SmallRequests_LibcurlFourThreads)->UseRealTime()->Unit(benchmark::kMillisecond);
 
 } // namespace waterline::bench

@@ -133,6 +133,18 @@ TEST(ProxySettings, ReadsTheScriptURLAndTheProcessEnvironment)
     EXPECT_EQ(settings.proxiesForURL(url("https://skip.example/")), kDirect);
 }
 
+TEST(ProxySettings, EnvironmentNamesMatchTheSuffixInEitherCase)
+{
+    ASSERT_EQ(::setenv("HTTPS_PROXY", "upper-cache:3130", 1), 0);
+    ASSERT_EQ(::setenv("proxy", "not-a-proxy-variable:1", 1), 0);
+    ASSERT_EQ(::setenv("NO_PROXYX", "example.com", 1), 0);
+    const auto settings = ProxySettings::fromEnvironment();
+    ::unsetenv("HTTPS_PROXY");
+    ::unsetenv("proxy");
+    ::unsetenv("NO_PROXYX");
+    EXPECT_EQ(settings.proxiesForURL(url("https://example.com/")), std::vector{proxy(Type::HTTP, "upper-cache", 3130)});
+}
+
 TEST(PACResult, ReadsEntriesInOrder)
 {
     struct Case {

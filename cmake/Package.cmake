@@ -27,17 +27,18 @@ set(CPACK_DEBIAN_RUNTIME_PACKAGE_DEPENDS "fonts-dejavu-core, xdg-utils")
 set(CPACK_COMPONENT_RUNTIME_DESCRIPTION
     "photo effect with an animated water reflection
  Waterline shows a photo or camera picture above an animated water reflection,
- and carries small command-line tools for JSON, Base64, reachability and rendering.
+ and carries small command-line tools for HTTP, JSON, Base64, reachability and rendering.
  .
  Licence: MIT.")
 
 set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_NAME waterline-dev)
 set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_SECTION libdevel)
-set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_DEPENDS "pkg-config, libturbojpeg0-dev, libpng-dev, libexif-dev")
+set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_DEPENDS
+    "pkg-config, libturbojpeg0-dev, libjpeg62-turbo-dev, libpng-dev, libexif-dev, libcurl4-openssl-dev, zlib1g-dev, libpsl-dev, libssl-dev, duktape-dev")
 set(CPACK_COMPONENT_DEVELOPMENT_DESCRIPTION
     "Waterline libraries for C++ programs
  Static libraries, headers, CMake package and pkg-config files of the Waterline
- libraries: foundation, JSON, Base64, images, settings and reachability.
+ libraries: foundation, JSON, Base64, images, settings, reachability and HTTP.
  .
  Licence: MIT.")
 

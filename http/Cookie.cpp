@@ -1,6 +1,7 @@
 // Reading a "Set-Cookie" value (RFC 6265 section 5.2) and matching a cookie against a
 // request (sections 5.1.3, 5.1.4, 5.4).
 #include "AsciiCase.h"
+#include "ProtocolText.h"
 
 #include <waterline/http/Cookie.h>
 #include <waterline/http/CookieDate.h>
@@ -15,15 +16,6 @@ namespace waterline {
 namespace {
 
 using Clock = Cookie::Clock;
-
-std::string_view trimmed(std::string_view text)
-{
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
-        text.remove_prefix(1);
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t'))
-        text.remove_suffix(1);
-    return text;
-}
 
 bool isControlCharacter(char c)
 {
@@ -94,8 +86,8 @@ struct Attributes {
 void takeAttribute(Attributes& attributes, std::string_view text, Clock::time_point now)
 {
     const auto equals = text.find('=');
-    const auto name = asciiLowercased(trimmed(text.substr(0, equals)));
-    const auto value = equals == std::string_view::npos ? std::string_view{} : trimmed(text.substr(equals + 1));
+    const auto name = asciiLowercased(trimmedBlanks(text.substr(0, equals)));
+    const auto value = equals == std::string_view::npos ? std::string_view{} : trimmedBlanks(text.substr(equals + 1));
     if (value.size() > Cookie::kMaximumAttributeValueSize)
         return;
     if (name == "expires") {
@@ -157,8 +149,8 @@ std::optional<Cookie> Cookie::parse(std::string_view setCookieValue, const URL& 
     const auto equals = pair.find('=');
     if (equals == std::string_view::npos)
         return std::nullopt;
-    const auto name = trimmed(pair.substr(0, equals));
-    const auto value = trimmed(pair.substr(equals + 1));
+    const auto name = trimmedBlanks(pair.substr(0, equals));
+    const auto value = trimmedBlanks(pair.substr(equals + 1));
     if (name.empty() || hasControlCharacter(name) || hasControlCharacter(value)
         || name.size() + value.size() > kMaximumNameAndValueSize || hasControlCharacterOtherThanTab(setCookieValue))
         return std::nullopt;

@@ -2,20 +2,13 @@
 // before it; a line starting with a space or tab continues the field above it.
 #include <waterline/http/ResponseHeaderParser.h>
 
+#include "ProtocolText.h"
+
 #include <cctype>
 
 namespace waterline {
 
 namespace {
-
-std::string_view trimmed(std::string_view text)
-{
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
-        text.remove_prefix(1);
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t'))
-        text.remove_suffix(1);
-    return text;
-}
 
 // A line without its LF and the CR before it, if any.
 std::string_view withoutLineEnd(std::string_view line)
@@ -91,14 +84,14 @@ void ResponseHeaderParser::takeFieldLine(std::string_view line)
     if ((line.front() == ' ' || line.front() == '\t') && !m_block.fieldLines.empty()) {
         auto& last = m_block.fieldLines.back();
         last.second += ' ';
-        last.second += trimmed(line);
+        last.second += trimmedBlanks(line);
         return;
     }
     auto colon = line.find(':');
     if (colon == std::string_view::npos || colon == 0)
         return; // not a field; passed over as most clients do
-    m_block.fieldLines.emplace_back(std::string(trimmed(line.substr(0, colon))),
-                                    std::string(trimmed(line.substr(colon + 1))));
+    m_block.fieldLines.emplace_back(std::string(trimmedBlanks(line.substr(0, colon))),
+                                    std::string(trimmedBlanks(line.substr(colon + 1))));
 }
 
 void ResponseHeaderParser::endBlock()

@@ -26,6 +26,7 @@
 #include <waterline/http/HTTPRequestDelegate.h>
 #include <waterline/http/HTTPRequestError.h>
 #include <waterline/http/HTTPTransport.h>
+#include <waterline/http/ProgressReceiver.h>
 #include <waterline/http/ProxyEntry.h>
 #include <waterline/http/TextEncoding.h>
 #include <waterline/http/URL.h>
@@ -163,6 +164,50 @@ public:
     bool authenticationChallengeInProgress() const { return m_authenticationChallengeInProgress.get(); }
     bool needsProxyAuthentication() const { return m_needsProxyAuthentication.get(); }
 
+    // ---- authentication (HTTPRequestAuthentication.cpp) ----
+    std::optional<std::string> proxyDomain() const { return m_proxyDomain.get(); }
+    void setProxyDomain(std::optional<std::string> value) { m_proxyDomain.set(std::move(value)); }
+    // The scheme and realm of the last server / proxy challenge ("Basic", "Digest", "NTLM").
+    std::optional<std::string> authenticationScheme() const { return m_authenticationScheme.get(); }
+    std::optional<std::string> authenticationRealm() const { return m_authenticationRealm.get(); }
+    std::optional<std::string> proxyAuthenticationScheme() const { return m_proxyAuthenticationScheme.get(); }
+    std::optional<std::string> proxyAuthenticationRealm() const { return m_proxyAuthenticationRealm.get(); }
+    bool shouldPresentAuthenticationDialog() const { return m_shouldPresentAuthenticationDialog.get(); }
+    void setShouldPresentAuthenticationDialog(bool present) { m_shouldPresentAuthenticationDialog.set(present); }
+    bool shouldPresentProxyAuthenticationDialog() const { return m_shouldPresentProxyAuthenticationDialog.get(); }
+    void setShouldPresentProxyAuthenticationDialog(bool present)
+    {
+        m_shouldPresentProxyAuthenticationDialog.set(present);
+    }
+    // Main thread, by whoever was asked for credentials: retry with the credential
+    // fields just set, or give up ("Authentication needed").
+    void retryUsingSuppliedCredentials();
+    void cancelAuthentication();
+
+    // ---- progress (HTTPRequestProgress.cpp) ----
+    std::shared_ptr<ProgressReceiver> uploadProgressDelegate() const { return m_uploadProgressDelegate.get().lock(); }
+    void setUploadProgressDelegate(std::weak_ptr<ProgressReceiver> receiver);
+    std::shared_ptr<ProgressReceiver> downloadProgressDelegate() const
+    {
+        return m_downloadProgressDelegate.get().lock();
+    }
+    void setDownloadProgressDelegate(std::weak_ptr<ProgressReceiver> receiver);
+    bool showAccurateProgress() const { return m_showAccurateProgress.get(); }
+    void setShowAccurateProgress(bool accurate) { m_showAccurateProgress.set(accurate); }
+    bool shouldResetProgressIndicators() const { return m_shouldResetProgressIndicators.get(); }
+    void setShouldResetProgressIndicators(bool reset) { m_shouldResetProgressIndicators.set(reset); }
+    // Delivers `progress` to `receiver` on the main thread (waiting only when called
+    // there); a receiver with neither operation is left alone. Any thread.
+    static void setProgress(double progress, const std::shared_ptr<ProgressReceiver>& receiver);
+
+    // ---- bandwidth (HTTPRequestBandwidth.cpp); process-wide, any thread ----
+    // Bytes per second shared by every request; 0: no limit.
+    static std::uint32_t maxBandwidthPerSecond();
+    static void setMaxBandwidthPerSecond(std::uint32_t bytesPerSecond);
+    // Throttle only while on a carrier network, to 14800 bytes per second / `limit`.
+    static void setShouldThrottleBandwidthForWWAN(bool throttle);
+    static void throttleBandwidthForWWANUsingLimit(std::uint32_t limit);
+
     // ---- outcome ----
     bool complete() const { return m_complete.get(); }
     ErrorPtr error() const { return m_error.get(); }
@@ -275,6 +320,13 @@ private:
     std::vector<std::unique_ptr<HTTPTransport>> m_retiredStreams; // closed; destroyed outside their callbacks
     AtomicProperty<bool> m_needsProxyAuthentication{false};
     AtomicProperty<bool> m_authenticationChallengeInProgress{false};
+    AtomicProperty<std::optional<std::string>> m_authenticationScheme, m_authenticationRealm;
+    AtomicProperty<std::optional<std::string>> m_proxyAuthenticationScheme, m_proxyAuthenticationRealm;
+    AtomicProperty<bool> m_shouldPresentAuthenticationDialog{false};
+    AtomicProperty<bool> m_shouldPresentProxyAuthenticationDialog{true};
+    AtomicProperty<std::weak_ptr<ProgressReceiver>> m_uploadProgressDelegate, m_downloadProgressDelegate;
+    AtomicProperty<bool> m_showAccurateProgress{true};
+    AtomicProperty<bool> m_shouldResetProgressIndicators{true};
     AtomicProperty<int> m_responseStatusCode{0};
     AtomicProperty<std::optional<std::string>> m_responseStatusMessage;
     AtomicProperty<std::uint64_t> m_contentLength{0};

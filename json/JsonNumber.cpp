@@ -216,8 +216,8 @@ JsonNumber::JsonNumber(double value)
 
 void JsonNumber::assignText(std::string_view text)
 {
-    assign(text);
-    m_canonical = detail::isCanonicalText(text);
+    m_text.assignOwned(text);
+    setCanonical(detail::isCanonicalText(text));
 }
 
 std::optional<JsonNumber> JsonNumber::fromString(std::string_view text)
@@ -253,37 +253,9 @@ std::optional<JsonNumber> JsonNumber::fromString(std::string_view text)
     }
     if (i != text.size() || !detail::exponentInRange(text))
         return std::nullopt;
-    return JsonNumber(Validated{}, text, detail::isCanonicalText(text));
-}
-
-JsonNumber::JsonNumber(const JsonNumber& other)
-    : m_canonical(other.m_canonical)
-{
-    assign(other.text());
-}
-
-JsonNumber& JsonNumber::operator=(const JsonNumber& other)
-{
-    if (this != &other) {
-        release();
-        assign(other.text());
-        m_canonical = other.m_canonical;
-    }
-    return *this;
-}
-
-void JsonNumber::assignOnHeap(std::string_view text)
-{
-    char* data = static_cast<char*>(::operator new(text.size()));
-    std::memcpy(data, text.data(), text.size());
-    m_storage.heap.data = data;
-    m_storage.heap.size = text.size();
-    m_length = kOnHeap;
-}
-
-void JsonNumber::releaseHeap()
-{
-    ::operator delete(m_storage.heap.data);
+    JsonNumber number;
+    number.assignText(text);
+    return number;
 }
 
 void JsonNumber::setInteger(std::int64_t value)
@@ -309,7 +281,7 @@ std::string JsonNumber::toString() const
 
 void JsonNumber::appendCanonical(std::string& out) const
 {
-    if (m_canonical) {
+    if (isCanonical()) {
         out.append(text());
         return;
     }

@@ -5,6 +5,7 @@
 
 #include <cstring>
 #include <stdexcept>
+#include <utility>
 
 namespace waterline {
 
@@ -49,33 +50,7 @@ std::size_t hashKey(std::string_view key)
     return static_cast<std::size_t>(hash ^ (hash >> 29));
 }
 
-std::unique_ptr<std::uint32_t[]> copyIndex(const std::unique_ptr<std::uint32_t[]>& index)
-{
-    if (!index)
-        return nullptr;
-    std::size_t words = std::size_t{index[0]} + 1;
-    auto copy = std::make_unique_for_overwrite<std::uint32_t[]>(words);
-    std::memcpy(copy.get(), index.get(), words * sizeof(std::uint32_t));
-    return copy;
-}
-
 } // namespace
-
-JsonObject::JsonObject() = default;
-JsonObject::JsonObject(const JsonObject& other)
-    : m_members(other.m_members)
-    , m_index(copyIndex(other.m_index))
-{
-}
-JsonObject::JsonObject(JsonObject&&) noexcept = default;
-JsonObject& JsonObject::operator=(const JsonObject& other)
-{
-    if (this != &other)
-        *this = JsonObject(other);
-    return *this;
-}
-JsonObject& JsonObject::operator=(JsonObject&&) noexcept = default;
-JsonObject::~JsonObject() = default;
 
 JsonObject::JsonObject(std::initializer_list<JsonMember> members)
 {
@@ -85,25 +60,50 @@ JsonObject::JsonObject(std::initializer_list<JsonMember> members)
 }
 
 JsonObject::JsonObject(std::vector<JsonMember> members)
-    : m_members(std::move(members))
 {
-    if (!hasDuplicateKeys())
-        return;
-    std::vector<JsonMember> all = std::move(m_members);
-    m_members.clear();
-    m_index.reset();
-    m_members.reserve(all.size());
-    for (JsonMember& member : all)
+    reserve(members.size());
+    for (JsonMember& member : members)
         insertOrAssign(std::move(member.key), std::move(member.value));
+}
+
+void JsonObject::adoptParsed(JsonArena& arena, JsonMember* members, std::size_t count)
+{
+    m_members.adopt(arena, members, count);
+    if (hasDuplicateKeys())
+        dropDuplicateKeys();
+}
+
+// Keeps the first position of each key with the last value given for it. Members are
+// relocated bit for bit into a fresh block of the same arena; the values dropped hold
+// nothing of their own, as they come from the same parse.
+void JsonObject::dropDuplicateKeys()
+{
+    detail::ElementStore<JsonMember> all;
+    all.relocateFrom(m_members);
+    m_members.adopt(*all.arena(), nullptr, 0);
+    m_members.reserve(all.size());
+    for (std::size_t i = 0; i < all.size(); ++i) {
+        JsonMember& member = all.data()[i];
+        const std::size_t position = positionOf(member.key);
+        if (position == kNotFound) {
+            appendMember(std::move(member.key), std::move(member.value));
+        } else {
+            JsonValue& slot = m_members.data()[position].value;
+            slot.~JsonValue();
+            new (&slot) JsonValue(JsonValue::Relocated{}, member.value);
+        }
+    }
 }
 
 bool JsonObject::hasDuplicateKeys()
 {
-    if (m_members.size() > kLinearSearchLimit)
+    const std::size_t count = m_members.size();
+    if (count > kLinearSearchLimit)
         return !rebuildIndex();
-    for (std::size_t i = 1; i < m_members.size(); ++i)
+    const JsonMember* members = m_members.data();
+    for (std::size_t i = 1; i < count; ++i)
         for (std::size_t j = 0; j < i; ++j)
-            if (m_members[i].key == m_members[j].key)
+            if (members[i].key == members[j].key)
                 return true;
     return false;
 }
@@ -115,31 +115,35 @@ void JsonObject::reserve(std::size_t count)
 
 std::size_t JsonObject::positionOf(std::string_view key) const
 {
-    if (!m_index) {
+    const JsonMember* members = m_members.data();
+    const std::uint32_t* table = m_members.header() ? m_members.header()->index : nullptr;
+    if (!table) {
         for (std::size_t i = 0; i < m_members.size(); ++i)
-            if (m_members[i].key == key)
+            if (members[i].key == key)
                 return i;
         return kNotFound;
     }
-    const std::uint32_t* index = m_index.get() + 1;
-    std::size_t mask = m_index[0] - 1;
+    const std::uint32_t* index = table + 1;
+    std::size_t mask = table[0] - 1;
     for (std::size_t slot = hashKey(key) & mask;; slot = (slot + 1) & mask) {
         std::uint32_t entry = index[slot];
         if (entry == 0)
             return kNotFound;
-        if (m_members[entry - 1].key == key)
+        if (members[entry - 1].key == key)
             return entry - 1;
     }
 }
 
 bool JsonObject::indexMember(std::size_t position)
 {
-    std::uint32_t* index = m_index.get() + 1;
-    std::size_t mask = m_index[0] - 1;
-    const std::string& key = m_members[position].key;
+    std::uint32_t* table = m_members.header()->index;
+    std::uint32_t* index = table + 1;
+    std::size_t mask = table[0] - 1;
+    const JsonMember* members = m_members.data();
+    const std::string_view key = members[position].key;
     std::size_t slot = hashKey(key) & mask;
     for (; index[slot] != 0; slot = (slot + 1) & mask)
-        if (m_members[index[slot] - 1].key == key)
+        if (members[index[slot] - 1].key == key)
             return false;
     index[slot] = static_cast<std::uint32_t>(position + 1);
     return true;
@@ -147,14 +151,19 @@ bool JsonObject::indexMember(std::size_t position)
 
 bool JsonObject::rebuildIndex()
 {
-    m_index.reset();
+    detail::JsonBlockHeader* header = m_members.header();
+    if (!header)
+        return true;
+    m_members.freeBeside(std::exchange(header->index, nullptr));
     if (m_members.size() <= kLinearSearchLimit)
         return true;
     std::size_t slots = 16;
     while (slots < m_members.size() * 2)
-        slots *= 2;                                         // load factor at most one half
-    m_index = std::make_unique<std::uint32_t[]>(slots + 1); // zeroed: every slot empty
-    m_index[0] = static_cast<std::uint32_t>(slots);
+        slots *= 2; // load factor at most one half
+    auto* table = static_cast<std::uint32_t*>(m_members.allocateBeside((slots + 1) * sizeof(std::uint32_t)));
+    std::memset(table + 1, 0, slots * sizeof(std::uint32_t)); // every slot empty
+    table[0] = static_cast<std::uint32_t>(slots);
+    header->index = table;
     for (std::size_t i = 0; i < m_members.size(); ++i)
         if (!indexMember(i))
             return false;
@@ -164,13 +173,14 @@ bool JsonObject::rebuildIndex()
 const JsonValue* JsonObject::find(std::string_view key) const
 {
     std::size_t position = positionOf(key);
-    return position == kNotFound ? nullptr : &m_members[position].value;
+    return position == kNotFound ? nullptr : &m_members.data()[position].value;
 }
 
 JsonValue* JsonObject::find(std::string_view key)
 {
+    m_members.noteMutableAccess();
     std::size_t position = positionOf(key);
-    return position == kNotFound ? nullptr : &m_members[position].value;
+    return position == kNotFound ? nullptr : &m_members.data()[position].value;
 }
 
 const JsonValue& JsonObject::at(std::string_view key) const
@@ -184,30 +194,43 @@ JsonValue& JsonObject::operator[](std::string_view key)
 {
     if (JsonValue* value = find(key))
         return *value;
-    return insertOrAssign(std::string(key), JsonValue());
+    return insertOrAssign(JsonString(key), JsonValue());
 }
 
-JsonValue& JsonObject::insertOrAssign(std::string key, JsonValue value)
+JsonValue& JsonObject::insertOrAssign(JsonString key, JsonValue value)
 {
+    m_members.noteMutableAccess();
     std::size_t position = positionOf(key);
     if (position != kNotFound) {
-        m_members[position].value = std::move(value);
-        return m_members[position].value;
+        JsonValue& slot = m_members.data()[position].value;
+        slot = std::move(value);
+        return slot;
     }
-    m_members.push_back(JsonMember{std::move(key), std::move(value)});
-    if (!m_index ? m_members.size() > kLinearSearchLimit : m_members.size() * 2 > m_index[0])
+    return appendMember(std::move(key), std::move(value)).value;
+}
+
+JsonMember& JsonObject::appendMember(JsonString&& key, JsonValue&& value)
+{
+    JsonMember* slot = m_members.endWithRoomForOne();
+    new (&slot->key) JsonString();
+    slot->key.m_text.relocateFrom(key.m_text);
+    new (&slot->value) JsonValue(JsonValue::Relocated{}, value);
+    m_members.grewByOne();
+    const std::uint32_t* table = m_members.header()->index;
+    if (!table ? m_members.size() > kLinearSearchLimit : m_members.size() * 2 > table[0])
         rebuildIndex();
-    else if (m_index)
+    else if (table)
         indexMember(m_members.size() - 1);
-    return m_members.back().value;
+    return *slot;
 }
 
 bool JsonObject::erase(std::string_view key)
 {
+    m_members.noteMutableAccess();
     std::size_t position = positionOf(key);
     if (position == kNotFound)
         return false;
-    m_members.erase(m_members.begin() + static_cast<std::ptrdiff_t>(position));
+    m_members.removeAt(position);
     rebuildIndex();
     return true;
 }

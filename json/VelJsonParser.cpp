@@ -1,17 +1,25 @@
 // The recursive-descent JSON scanner.
+//
+// A parse lays the whole tree into one arena (JsonArena.h): elements and members are
+// gathered on two stacks while their container is open and copied into the arena, at
+// their exact count, when it closes; strings and numbers longer than the inline room of
+// a value are copied there too. The scanner is a template over the block scanning
+// (ScanBlocks.h), instantiated once per scan level and chosen when a parse starts.
 #include <waterline/json/VelJsonParser.h>
 
 #include "DecimalText.h"
 #include "PlainAscii.h"
+#include "ScanBlocks.h"
+#include "ScanLevel.h"
 #include "Utf8.h"
 
 #include <algorithm>
 #include <array>
 #include <bit>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
-#include <iterator>
-#include <vector>
+#include <new>
 
 namespace waterline {
 
@@ -62,23 +70,63 @@ int hexDigitValue(char ch)
 
 namespace detail {
 
+// A growing stack of values that are moved bit for bit and never destroyed one by one:
+// everything a parse builds lives in its arena and owns nothing else.
+template <typename T> class RawStack {
+public:
+    RawStack() = default;
+    RawStack(const RawStack&) = delete;
+    RawStack& operator=(const RawStack&) = delete;
+    ~RawStack() { std::free(m_data); }
+
+    std::size_t size() const { return m_size; }
+    T* at(std::size_t index) { return m_data + index; }
+    // A new slot holding a default-made T.
+    T* push()
+    {
+        if (m_size == m_capacity)
+            grow();
+        return new (m_data + m_size++) T();
+    }
+    void truncate(std::size_t size) { m_size = size; }
+
+private:
+    void grow()
+    {
+        std::size_t capacity = m_capacity < 64 ? 64 : m_capacity * 2;
+        void* data = std::realloc(static_cast<void*>(m_data), capacity * sizeof(T));
+        if (!data)
+            throw std::bad_alloc();
+        m_data = static_cast<T*>(data);
+        m_capacity = capacity;
+    }
+
+    T* m_data = nullptr;
+    std::size_t m_size = 0;
+    std::size_t m_capacity = 0;
+};
+
 // One parse: the cursor, the nesting depth and the scanners that move them. It lives on
 // the stack of the call that makes it, so the parser keeps nothing of a parse between
 // calls but the error trace. Each scanner is entered with the cursor after the character
-// that chose it and returns false after adding its reasons to the trace.
-class JsonScanner {
+// that chose it and returns false after adding its reasons to the trace. Values are
+// built in slots that hold null, never assigned over.
+template <typename Blocks> class JsonScanner {
 public:
-    JsonScanner(VelJsonBase& trace, const char* text, std::uint32_t maxDepth)
+    JsonScanner(VelJsonBase& trace, const char* text, std::size_t length, JsonArena& arena, std::uint32_t maxDepth)
         : c(text)
-        , m_end(text + std::strlen(text))
+        , m_end(text + length)
         , m_depthLimit(maxDepth == 0 || maxDepth > VelJsonParser::kNestingGuard ? VelJsonParser::kNestingGuard
                                                                                 : maxDepth)
+        , m_arena(arena)
         , m_trace(trace)
     {
     }
 
     bool scanValue(JsonValue& out);
     bool scanIsAtEnd();
+    // Hands the arena's first reference to a parsed container at the top.
+    static void holdArena(JsonValue& root);
 
 private:
     bool scanRestOfTrue(JsonValue& out);
@@ -87,7 +135,8 @@ private:
     bool scanRestOfArray(JsonValue& out);
     bool scanRestOfDictionary(JsonValue& out);
     // Kept out of line: inlined, their locals would swell every level of the recursion.
-    [[gnu::noinline]] bool scanRestOfString(std::string& out);
+    [[gnu::noinline]] bool scanRestOfString(JsonString& out);
+    [[gnu::noinline]] bool scanEscapedRest(const char* start, JsonString& out);
     bool scanUnicodeChar(std::uint32_t& out);
     bool scanHexQuad(std::uint16_t& out);
     [[gnu::noinline]] bool scanNumber(JsonValue& out);
@@ -100,30 +149,67 @@ private:
     bool scanMemberValue(std::size_t member);
     [[gnu::noinline]] void closeArray(std::size_t first, JsonValue& out);
     [[gnu::noinline]] void closeObject(std::size_t first, JsonValue& out);
-    [[gnu::noinline]] bool failForKey(const std::string& key);
+    [[gnu::noinline]] bool failForKey(std::string_view key);
     bool enterContainer();
     [[gnu::always_inline]] inline bool skipSeparator(char closing, const char* trailingCommaMessage);
     [[gnu::always_inline]] inline void skipWhitespace();
-    [[gnu::always_inline]] inline void skipSpaceRun();
-    // Steps over eight-byte blocks of plain string bytes while whole blocks remain, and on
-    // to the first special byte of the block that holds one.
-    [[gnu::always_inline]] inline void skipPlainBlocks();
+    // Text from the input, inline or copied into the arena.
+    [[gnu::always_inline]] inline void setText(detail::CompactText& out, const char* text, std::size_t size);
     [[gnu::noinline]] bool fail(JsonErrorCode code, std::string description);
 
     const char* c;                    // the cursor
-    const char* m_end;                // the terminating NUL: whole 8-byte blocks before it may be read at once
+    const char* m_end;                // the terminating NUL: whole blocks before it may be read at once
     std::uint32_t depth = 0;          // arrays and objects open at the cursor
     const std::uint32_t m_depthLimit; // maxDepth, or the guard when that is 0 or above it
+    JsonArena& m_arena;
     VelJsonBase& m_trace;
     // Elements and members of the containers open at the cursor, gathered here so that
-    // each container is allocated once, at its exact size, when it closes.
-    std::vector<JsonValue> m_elementStack;
-    std::vector<JsonMember> m_memberStack;
+    // each container is laid into the arena once, at its exact size, when it closes.
+    RawStack<JsonValue> m_elementStack;
+    RawStack<JsonMember> m_memberStack;
+    std::string m_scratch; // the decoded text of a string with escapes
 };
 
 } // namespace detail
 
-using detail::JsonScanner;
+namespace {
+
+// Block size of a document's arena: half the text, so that a document takes a few
+// blocks and at most one is left partly unused.
+std::size_t arenaBlockBytes(std::size_t textLength)
+{
+    constexpr std::size_t kLargestBlock = std::size_t{64} << 20;
+    return std::min(textLength / 2, kLargestBlock);
+}
+
+template <typename Blocks>
+std::optional<JsonValue> parseWith(VelJsonBase& trace, const char* text, std::uint32_t maxDepth)
+{
+    const std::size_t length = std::strlen(text);
+    JsonArena* arena = JsonArena::create(arenaBlockBytes(length));
+    std::optional<JsonValue> result;
+    try {
+        detail::JsonScanner<Blocks> scanner(trace, text, length, *arena, maxDepth);
+        JsonValue value;
+        if (!scanner.scanValue(value)) {
+            // Nothing built owns memory outside the arena.
+        } else if (!scanner.scanIsAtEnd()) {
+            trace.addErrorWithCode(JsonErrorCode::GarbageAfterValue, "Garbage after JSON");
+        } else if (value.isContainer()) {
+            detail::JsonScanner<Blocks>::holdArena(value); // the document keeps its arena
+            return value;
+        } else {
+            result.emplace(std::move(value)); // a scalar owns its text
+        }
+    } catch (...) {
+        arena->release();
+        throw;
+    }
+    arena->release();
+    return result;
+}
+
+} // namespace
 
 std::optional<JsonValue> VelJsonParser::fragmentWithString(const char* text)
 {
@@ -132,15 +218,16 @@ std::optional<JsonValue> VelJsonParser::fragmentWithString(const char* text)
         addErrorWithCode(JsonErrorCode::NoInput, "Input was 'nil'");
         return std::nullopt;
     }
-    JsonScanner scanner(*this, text, maxDepth());
-    JsonValue value;
-    if (!scanner.scanValue(value))
-        return std::nullopt;
-    if (!scanner.scanIsAtEnd()) {
-        addErrorWithCode(JsonErrorCode::GarbageAfterValue, "Garbage after JSON");
-        return std::nullopt;
+    switch (detail::activeJsonScanLevel()) {
+#if defined(__x86_64__)
+    case detail::JsonScanLevel::AVX2:
+        return parseWith<detail::Avx2Blocks>(*this, text, maxDepth());
+    case detail::JsonScanLevel::SSE2:
+        return parseWith<detail::Sse2Blocks>(*this, text, maxDepth());
+#endif
+    default:
+        return parseWith<detail::ScalarBlocks>(*this, text, maxDepth());
     }
-    return value;
 }
 
 std::optional<JsonValue> VelJsonParser::objectWithString(const char* text)
@@ -153,13 +240,25 @@ std::optional<JsonValue> VelJsonParser::objectWithString(const char* text)
     return value;
 }
 
-bool JsonScanner::fail(JsonErrorCode code, std::string description)
+namespace detail {
+
+#define SCANNER_METHOD(type) template <typename Blocks> type JsonScanner<Blocks>
+
+SCANNER_METHOD(void)::holdArena(JsonValue& root)
+{
+    if (root.isArray())
+        root.m_array.m_elements.takeArenaReference();
+    else
+        root.m_object.m_members.takeArenaReference();
+}
+
+SCANNER_METHOD(bool)::fail(JsonErrorCode code, std::string description)
 {
     m_trace.addErrorWithCode(code, std::move(description));
     return false;
 }
 
-void JsonScanner::skipWhitespace()
+SCANNER_METHOD(void)::skipWhitespace()
 {
     if (static_cast<unsigned char>(*c) > ' ')
         return;                                                // the common case: no whitespace at all
@@ -167,49 +266,20 @@ void JsonScanner::skipWhitespace()
         ++c;
         return;
     }
+    // Indented text has a run of spaces after each line feed.
     while (kWhitespace[static_cast<unsigned char>(*c)]) {
         ++c;
-        skipSpaceRun();
+        c = Blocks::spaceEnd(c, m_end);
     }
 }
 
-// Indented text has a run of spaces after each line feed: the run is measured eight
-// bytes at a time, the first byte that is not a space found from the lowest set bit.
-void JsonScanner::skipSpaceRun()
-{
-    if constexpr (std::endian::native == std::endian::little) {
-        while (m_end - c >= 8) {
-            std::uint64_t notSpace = detail::loadBlock(c) ^ (detail::kEachByte * ' ');
-            if (notSpace != 0) {
-                c += std::countr_zero(notSpace) / 8;
-                return;
-            }
-            c += 8;
-        }
-    }
-}
-
-void JsonScanner::skipPlainBlocks()
-{
-    while (m_end - c >= 8) {
-        std::uint64_t special = detail::specialByteFlags(detail::loadBlock(c));
-        if (special != 0) {
-            // Most strings end within the block: step straight to its first special byte.
-            if constexpr (std::endian::native == std::endian::little)
-                c += std::countr_zero(special) / 8;
-            return;
-        }
-        c += 8;
-    }
-}
-
-bool JsonScanner::scanIsAtEnd()
+SCANNER_METHOD(bool)::scanIsAtEnd()
 {
     skipWhitespace();
     return *c == '\0';
 }
 
-bool JsonScanner::scanValue(JsonValue& out)
+SCANNER_METHOD(bool)::scanValue(JsonValue& out)
 {
     skipWhitespace();
     char ch = *c++;
@@ -250,37 +320,38 @@ bool JsonScanner::scanValue(JsonValue& out)
 
 // The literal scanners compare byte by byte and stop at the first difference, so they
 // never look past a NUL.
-bool JsonScanner::scanRestOfTrue(JsonValue& out)
+SCANNER_METHOD(bool)::scanRestOfTrue(JsonValue& out)
 {
     if (c[0] == 'r' && c[1] == 'u' && c[2] == 'e') {
         c += 3;
-        out = JsonValue(true);
+        out.m_bool = true;
+        out.m_kind = JsonKind::Boolean;
         return true;
     }
     return fail(JsonErrorCode::UnexpectedToken, "Expected 'true'");
 }
 
-bool JsonScanner::scanRestOfFalse(JsonValue& out)
+SCANNER_METHOD(bool)::scanRestOfFalse(JsonValue& out)
 {
     if (c[0] == 'a' && c[1] == 'l' && c[2] == 's' && c[3] == 'e') {
         c += 4;
-        out = JsonValue(false);
+        out.m_bool = false;
+        out.m_kind = JsonKind::Boolean;
         return true;
     }
     return fail(JsonErrorCode::UnexpectedToken, "Expected 'false'");
 }
 
-bool JsonScanner::scanRestOfNull(JsonValue& out)
+SCANNER_METHOD(bool)::scanRestOfNull(JsonValue&)
 {
     if (c[0] == 'u' && c[1] == 'l' && c[2] == 'l') {
         c += 3;
-        out = JsonValue(nullptr);
-        return true;
+        return true; // the slot holds null already
     }
     return fail(JsonErrorCode::UnexpectedToken, "Expected 'null'");
 }
 
-bool JsonScanner::enterContainer()
+SCANNER_METHOD(bool)::enterContainer()
 {
     if (++depth > m_depthLimit)
         return fail(JsonErrorCode::NestedTooDeep, "Nested too deep");
@@ -289,7 +360,7 @@ bool JsonScanner::enterContainer()
 
 // After an element or member: anything but a comma starts the next one, as the comma is
 // optional, but a comma right before the closing bracket is refused.
-bool JsonScanner::skipSeparator(char closing, const char* trailingCommaMessage)
+SCANNER_METHOD(bool)::skipSeparator(char closing, const char* trailingCommaMessage)
 {
     skipWhitespace();
     if (*c != ',')
@@ -301,7 +372,7 @@ bool JsonScanner::skipSeparator(char closing, const char* trailingCommaMessage)
     return true;
 }
 
-bool JsonScanner::scanRestOfArray(JsonValue& out)
+SCANNER_METHOD(bool)::scanRestOfArray(JsonValue& out)
 {
     if (!enterContainer())
         return false;
@@ -323,7 +394,7 @@ bool JsonScanner::scanRestOfArray(JsonValue& out)
     }
 }
 
-bool JsonScanner::scanRestOfDictionary(JsonValue& out)
+SCANNER_METHOD(bool)::scanRestOfDictionary(JsonValue& out)
 {
     if (!enterContainer())
         return false;
@@ -344,21 +415,21 @@ bool JsonScanner::scanRestOfDictionary(JsonValue& out)
         // The member is made on the stack first so that the key needs no local of its own
         // in this frame; an index, as nested objects push members of their own.
         const std::size_t member = m_memberStack.size();
-        m_memberStack.emplace_back();
-        if (!scanRestOfString(m_memberStack[member].key))
+        m_memberStack.push();
+        if (!scanRestOfString(m_memberStack.at(member)->key))
             return fail(JsonErrorCode::UnexpectedToken, "Object key string expected");
         skipWhitespace();
         if (*c != ':')
             return fail(JsonErrorCode::UnexpectedToken, "Expected ':' separating key and value");
         ++c;
         if (!scanMemberValue(member))
-            return failForKey(m_memberStack[member].key);
+            return failForKey(m_memberStack.at(member)->key);
         if (!skipSeparator('}', "Trailing comma disallowed in object"))
             return false;
     }
 }
 
-bool JsonScanner::opensContainer()
+SCANNER_METHOD(bool)::opensContainer()
 {
     skipWhitespace();
     return *c == '[' || *c == '{';
@@ -366,63 +437,106 @@ bool JsonScanner::opensContainer()
 
 // A scalar is scanned straight into its place on the stack. A container is scanned into
 // a local first: the elements it gathers on the same stack may move the stack's storage.
-bool JsonScanner::scanElement()
+SCANNER_METHOD(bool)::scanElement()
 {
     if (!opensContainer())
-        return scanValue(m_elementStack.emplace_back());
+        return scanValue(*m_elementStack.push());
     JsonValue element;
     if (!scanValue(element))
         return false;
-    m_elementStack.push_back(std::move(element));
+    new (m_elementStack.push()) JsonValue(JsonValue::Relocated{}, element);
     return true;
 }
 
-bool JsonScanner::scanMemberValue(std::size_t member)
+SCANNER_METHOD(bool)::scanMemberValue(std::size_t member)
 {
     if (!opensContainer())
-        return scanValue(m_memberStack[member].value);
+        return scanValue(m_memberStack.at(member)->value);
     JsonValue value;
     if (!scanValue(value))
         return false;
-    m_memberStack[member].value = std::move(value);
+    new (&m_memberStack.at(member)->value) JsonValue(JsonValue::Relocated{}, value);
     return true;
 }
 
-// Scanned in place; on failure the partial text is dropped with the rest of the parse.
-bool JsonScanner::scanStringValue(JsonValue& out)
+SCANNER_METHOD(bool)::scanStringValue(JsonValue& out)
 {
-    out = JsonValue(std::string());
-    return scanRestOfString(out.asString());
+    new (&out.m_string) JsonString();
+    out.m_kind = JsonKind::String;
+    return scanRestOfString(out.m_string);
 }
 
-void JsonScanner::closeArray(std::size_t first, JsonValue& out)
+SCANNER_METHOD(void)::closeArray(std::size_t first, JsonValue& out)
 {
-    auto begin = m_elementStack.begin() + static_cast<std::ptrdiff_t>(first);
-    JsonArray array(std::make_move_iterator(begin), std::make_move_iterator(m_elementStack.end()));
-    m_elementStack.erase(begin, m_elementStack.end());
-    out = JsonValue(std::move(array));
+    new (&out.m_array) JsonArray();
+    out.m_kind = JsonKind::Array;
+    out.m_array.m_elements.adopt(m_arena, m_elementStack.at(first), m_elementStack.size() - first);
+    m_elementStack.truncate(first);
 }
 
-void JsonScanner::closeObject(std::size_t first, JsonValue& out)
+SCANNER_METHOD(void)::closeObject(std::size_t first, JsonValue& out)
 {
-    auto begin = m_memberStack.begin() + static_cast<std::ptrdiff_t>(first);
-    std::vector<JsonMember> members(std::make_move_iterator(begin), std::make_move_iterator(m_memberStack.end()));
-    m_memberStack.erase(begin, m_memberStack.end());
-    out = JsonValue(JsonObject(std::move(members)));
+    new (&out.m_object) JsonObject();
+    out.m_kind = JsonKind::Object;
+    out.m_object.adoptParsed(m_arena, m_memberStack.at(first), m_memberStack.size() - first);
+    m_memberStack.truncate(first);
 }
 
-bool JsonScanner::failForKey(const std::string& key)
+SCANNER_METHOD(bool)::failForKey(std::string_view key)
 {
-    return fail(JsonErrorCode::UnexpectedToken, "Object value expected for key: " + key);
+    return fail(JsonErrorCode::UnexpectedToken, "Object value expected for key: " + std::string(key));
 }
 
-bool JsonScanner::scanRestOfString(std::string& out)
+SCANNER_METHOD(void)::setText(detail::CompactText& out, const char* text, std::size_t size)
 {
+    // Short text from the input is moved as one sixteen-byte block while that much is
+    // readable before the terminator.
+    if (size <= detail::CompactText::kInlineCapacity && m_end + 1 - text >= 16)
+        out.assignInlineFromWideBuffer(text, size);
+    else if (size <= detail::CompactText::kInlineCapacity)
+        out.assignBorrowed({text, size});
+    else
+        out.assignBorrowed(m_arena.copy({text, size}));
+}
+
+// The common string: plain bytes and well-formed UTF-8 up to the closing quote, taken
+// from the input in one piece. Anything else goes on in scanEscapedRest.
+SCANNER_METHOD(bool)::scanRestOfString(JsonString& out)
+{
+    const char* start = c;
+    for (;;) {
+        c = Blocks::plainEnd(c, m_end);
+        auto byte = static_cast<unsigned char>(*c);
+        if (kPlainStringByte[byte]) {
+            ++c;
+            continue;
+        }
+        if (byte == '"') {
+            setText(out.m_text, start, static_cast<std::size_t>(c - start));
+            ++c;
+            return true;
+        }
+        if (byte < 0x80)
+            break;
+        int length = detail::utf8Sequence(reinterpret_cast<const unsigned char*>(c), SIZE_MAX);
+        if (length <= 0)
+            break;
+        c += length;
+    }
+    return scanEscapedRest(start, out);
+}
+
+// A string with escapes, raw control bytes or malformed UTF-8: decoded into the scratch
+// buffer (the text up to the cursor being plain already), then copied into the arena.
+SCANNER_METHOD(bool)::scanEscapedRest(const char* start, JsonString& result)
+{
+    std::string& out = m_scratch;
+    out.assign(start, static_cast<std::size_t>(c - start));
     for (;;) {
         // The plain run up to the next byte of the stop set (or NUL), checked as UTF-8.
         const char* run = c;
         for (;;) {
-            skipPlainBlocks();
+            c = Blocks::plainEnd(c, m_end);
             auto byte = static_cast<unsigned char>(*c);
             if (kPlainStringByte[byte]) {
                 ++c;
@@ -445,6 +559,8 @@ bool JsonScanner::scanRestOfString(std::string& out)
         auto byte = static_cast<unsigned char>(*c);
         if (byte == '"') {
             ++c;
+            result.m_text.assignBorrowed(out.size() <= detail::CompactText::kInlineCapacity ? std::string_view(out)
+                                                                                            : m_arena.copy(out));
             return true;
         }
         if (byte != '\\')
@@ -496,7 +612,7 @@ bool JsonScanner::scanRestOfString(std::string& out)
     }
 }
 
-bool JsonScanner::scanHexQuad(std::uint16_t& out)
+SCANNER_METHOD(bool)::scanHexQuad(std::uint16_t& out)
 {
     unsigned value = 0;
     for (int i = 0; i < 4; ++i) {
@@ -510,7 +626,7 @@ bool JsonScanner::scanHexQuad(std::uint16_t& out)
     return true;
 }
 
-bool JsonScanner::scanUnicodeChar(std::uint32_t& out)
+SCANNER_METHOD(bool)::scanUnicodeChar(std::uint32_t& out)
 {
     std::uint16_t high = 0;
     if (!scanHexQuad(high))
@@ -530,7 +646,7 @@ bool JsonScanner::scanUnicodeChar(std::uint32_t& out)
     return true;
 }
 
-bool JsonScanner::scanNumber(JsonValue& out)
+SCANNER_METHOD(bool)::scanNumber(JsonValue& out)
 {
     const char* start = c;
     if (*c == '-')
@@ -548,15 +664,13 @@ bool JsonScanner::scanNumber(JsonValue& out)
     } else {
         if (!isDigit(*c))
             return fail(JsonErrorCode::MalformedNumber, "No digits after initial minus");
-        while (isDigit(*c))
-            ++c;
+        c = Blocks::digitEnd(c + 1, m_end);
     }
     if (*c == '.') {
         ++c;
         if (!isDigit(*c))
             return fail(JsonErrorCode::MalformedNumber, "No digits after decimal point");
-        while (isDigit(*c))
-            ++c;
+        c = Blocks::digitEnd(c + 1, m_end);
         canonical &= c[-1] != '0';
     } else {
         canonical &= c - start <= 22;
@@ -568,16 +682,22 @@ bool JsonScanner::scanNumber(JsonValue& out)
         if (!isDigit(*c))
             return fail(JsonErrorCode::MalformedNumber, "No digits after exponent");
         const char* exponentStart = c;
-        while (isDigit(*c))
-            ++c;
+        c = Blocks::digitEnd(c + 1, m_end);
         canonical = false;
         hugeExponent = c - exponentStart >= 9;
     }
     std::string_view text(start, static_cast<std::size_t>(c - start));
     if ((hugeExponent || text.size() >= detail::kShortText) && !detail::exponentInRange(text))
         return fail(JsonErrorCode::MalformedNumber, "Failed creating decimal instance");
-    out = JsonValue(JsonNumber(JsonNumber::Validated{}, text, canonical, m_end));
+    new (&out.m_number) JsonNumber(JsonNumber::Unset{});
+    out.m_number.setCanonical(canonical);
+    setText(out.m_number.m_text, text.data(), text.size());
+    out.m_kind = JsonKind::Number;
     return true;
 }
+
+#undef SCANNER_METHOD
+
+} // namespace detail
 
 } // namespace waterline

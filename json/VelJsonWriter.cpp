@@ -120,7 +120,7 @@ std::size_t skipNonAscii(const unsigned char* bytes, std::size_t i, std::size_t 
 // Order of the UTF-16 code units of two UTF-8 keys. Byte order gives code point order,
 // which differs from code-unit order only between U+E000..U+FFFF (lead bytes EE, EF)
 // and the characters beyond U+FFFF (lead bytes F0..F4, surrogate pairs in UTF-16).
-bool precedesInUtf16(const std::string& a, const std::string& b)
+bool precedesInUtf16(std::string_view a, std::string_view b)
 {
     auto mismatch = std::mismatch(a.begin(), a.end(), b.begin(), b.end());
     if (mismatch.second == b.end())
@@ -272,10 +272,11 @@ bool JsonEmitter::appendDictionary(const JsonObject& object, detail::TextBuffer&
         if (indented)
             appendIndent(into);
         // A plain key goes out with its separator in one piece.
-        const auto* keyBytes = reinterpret_cast<const unsigned char*>(member.key.data());
-        if (firstSpecialByte(keyBytes, 0, member.key.size()) == member.key.size()) {
-            into.putQuoted(member.key, separator);
-        } else if (appendString(member.key, into)) {
+        const std::string_view key = member.key;
+        const auto* keyBytes = reinterpret_cast<const unsigned char*>(key.data());
+        if (firstSpecialByte(keyBytes, 0, key.size()) == key.size()) {
+            into.putQuoted(key, separator);
+        } else if (appendString(key, into)) {
             into.put(separator);
         } else {
             m_trace.addErrorWithCode(JsonErrorCode::UnsupportedValue, "JSON object key must be string");
@@ -284,7 +285,7 @@ bool JsonEmitter::appendDictionary(const JsonObject& object, detail::TextBuffer&
         if (appendValue(member.value, into))
             return true;
         m_trace.addErrorWithCode(JsonErrorCode::UnsupportedValue,
-                                 "Unsupported value for key " + member.key + " in object");
+                                 "Unsupported value for key " + member.key.str() + " in object");
         return false;
     };
     bool first = true;

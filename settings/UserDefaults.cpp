@@ -26,7 +26,7 @@ std::optional<UserDefaults::Value> settingFrom(const JsonValue& value)
     if (value.isBool())
         return value.asBool();
     if (value.isString())
-        return value.asString();
+        return std::string(value.asString());
     return std::nullopt;
 }
 
@@ -83,7 +83,7 @@ std::optional<std::map<std::string, UserDefaults::Value>> UserDefaults::parse(st
     std::map<std::string, Value> values;
     for (const auto& member : document->asObject()) {
         if (auto value = settingFrom(member.value))
-            values[member.key] = std::move(*value);
+            values[member.key.str()] = std::move(*value);
     }
     return values;
 }

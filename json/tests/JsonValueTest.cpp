@@ -49,7 +49,7 @@ TEST(JsonValue, ObjectsKeepInsertionOrderAndCompareWithoutIt)
     object["new"] = "x";
     std::vector<std::string> keys;
     for (const auto& [key, value] : object)
-        keys.push_back(key);
+        keys.emplace_back(key);
     EXPECT_EQ(keys, (std::vector<std::string>{"z", "a", "m", "new"}));
     EXPECT_EQ(object.at("a"), JsonValue(20));
     EXPECT_EQ(object, (JsonObject{{"new", "x"}, {"m", 3}, {"a", 20}, {"z", 1}}));

@@ -21,21 +21,23 @@
 //
 // Two numbers are equal when their values are equal (1.0 == 1, -0 == 0). Non-zero values
 // are kept within 10^±999999999, so that every canonical text reads back. Short numbers
-// (up to 29 characters of text) are stored inline, without an allocation.
+// (up to 14 characters of text) are stored inline, without an allocation; in a parsed
+// document longer text lies in the document's arena.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <type_traits>
 
+#include <waterline/json/CompactText.h>
+
 namespace waterline {
 
 namespace detail {
-class JsonScanner; // the parser's scanner, in VelJsonParser.cpp
+template <typename Blocks> class JsonScanner; // the parser's scanner, in VelJsonParser.cpp
 }
 
 class JsonNumber {
@@ -61,38 +63,12 @@ public:
     // value, unless zero, lies beyond 10^±999999999 (as in d.ddd × 10^x).
     static std::optional<JsonNumber> fromString(std::string_view text);
 
-    JsonNumber(const JsonNumber& other);
-    JsonNumber(JsonNumber&& other) noexcept
-        : m_storage(other.m_storage)
-        , m_length(other.m_length)
-        , m_canonical(other.m_canonical)
-    {
-        other.m_length = 0;
-    }
-    JsonNumber& operator=(const JsonNumber& other);
-    JsonNumber& operator=(JsonNumber&& other) noexcept
-    {
-        if (this != &other) {
-            release();
-            m_storage = other.m_storage;
-            m_length = other.m_length;
-            m_canonical = other.m_canonical;
-            other.m_length = 0;
-        }
-        return *this;
-    }
-    ~JsonNumber() { release(); }
-
     // The text the number was made from, as it stood.
-    std::string_view text() const
-    {
-        return isInline() ? std::string_view(m_storage.inlineText, m_length)
-                          : std::string_view(m_storage.heap.data, m_storage.heap.size);
-    }
+    std::string_view text() const { return m_text.view(); }
     std::string toString() const;
     void appendCanonical(std::string& out) const;
     // Whether text() already is the canonical text.
-    bool isCanonical() const { return m_canonical; }
+    bool isCanonical() const { return m_text.spare() != 0; }
 
     bool isInteger() const;
     // None when the value has a fraction or lies outside the type's range.
@@ -105,65 +81,19 @@ public:
     friend bool operator==(const JsonNumber& a, const JsonNumber& b);
 
 private:
-    friend class detail::JsonScanner;
-    struct Validated {};
-    // For text the parser has already checked against the grammar and the exponent
-    // range, and found canonical or not on the way.
-    JsonNumber(Validated, std::string_view text, bool canonical)
-        : m_canonical(canonical)
-    {
-        assign(text);
-    }
-    // The same, for text inside a buffer readable up to `bufferEnd`: while the whole
-    // inline storage's width can be read from where the text starts, short text is copied
-    // with one fixed-width move rather than a variable one.
-    JsonNumber(Validated, std::string_view text, bool canonical, const char* bufferEnd)
-        : m_canonical(canonical)
-    {
-        constexpr std::size_t kWidth = sizeof m_storage.inlineText;
-        const auto readable = static_cast<std::size_t>(bufferEnd - text.data());
-        if (text.size() <= kInlineCapacity && readable >= kWidth) {
-            std::memcpy(m_storage.inlineText, text.data(), kWidth);
-            m_length = static_cast<std::uint8_t>(text.size());
-        } else {
-            assign(text);
-        }
-    }
-    void assignText(std::string_view text); // assign() and work out m_canonical
+    template <typename Blocks> friend class detail::JsonScanner;
+    friend class JsonValue;
 
-    static constexpr std::size_t kInlineCapacity = 29;
-    static constexpr std::uint8_t kOnHeap = 0xff;
+    struct Unset {};
+    // No text yet, for the parser to fill in.
+    explicit JsonNumber(Unset) noexcept {}
 
-    bool isInline() const { return m_length != kOnHeap; }
+    void assignText(std::string_view text); // owned text, with the canonical flag worked out
+    void setCanonical(bool canonical) { m_text.setSpare(canonical ? 1 : 0); }
     void setInteger(std::int64_t value);
     void setUnsigned(std::uint64_t value);
-    void assign(std::string_view text)
-    {
-        if (text.size() <= kInlineCapacity) {
-            std::memcpy(m_storage.inlineText, text.data(), text.size());
-            m_length = static_cast<std::uint8_t>(text.size());
-        } else {
-            assignOnHeap(text);
-        }
-    }
-    void assignOnHeap(std::string_view text);
-    void release()
-    {
-        if (!isInline())
-            releaseHeap();
-        m_length = 0;
-    }
-    void releaseHeap();
 
-    union Storage {
-        char inlineText[kInlineCapacity + 1];
-        struct {
-            char* data;
-            std::size_t size;
-        } heap;
-    } m_storage;
-    std::uint8_t m_length = 0;
-    bool m_canonical = false;
+    detail::CompactText m_text; // byte 14 holds the canonical flag
 };
 
 } // namespace waterline

@@ -4,6 +4,8 @@
 //   settings.insertOrAssign("more", true);        // appended after "rated"
 //   if (const JsonValue* rated = settings.find("rated"))
 //       show(rated->asBool());
+//   for (const auto& [key, value] : settings)     // key: a JsonString
+//       print(key.view());
 //
 // Insertion order makes a parsed object iterate in the order of its text and makes the
 // writer's unsorted output predictable. Storing a key that is already present replaces
@@ -12,12 +14,16 @@
 // kept beside them, so building an object from text stays linear even when the text is
 // hostile. Members are read-only through iteration (a renamed key would bypass the
 // index); values are changed through find(), operator[] and insertOrAssign().
+//
+// As with arrays, copies are deep and live on the heap, while the members of a parsed
+// object lie in the document's arena and new ones are added there.
 #pragma once
+
+#include <waterline/json/ElementStore.h>
+#include <waterline/json/JsonString.h>
 
 #include <cstdint>
 #include <initializer_list>
-#include <memory>
-#include <string>
 #include <string_view>
 #include <vector>
 
@@ -28,24 +34,19 @@ struct JsonMember;
 
 class JsonObject {
 public:
-    using const_iterator = std::vector<JsonMember>::const_iterator;
+    using const_iterator = const JsonMember*;
 
-    JsonObject();
+    JsonObject() noexcept = default;
     JsonObject(std::initializer_list<JsonMember> members);
     // Takes the members in their order; of members sharing a key, the last value wins,
     // at the position of the first.
     explicit JsonObject(std::vector<JsonMember> members);
-    JsonObject(const JsonObject&);
-    JsonObject(JsonObject&&) noexcept;
-    JsonObject& operator=(const JsonObject&);
-    JsonObject& operator=(JsonObject&&) noexcept;
-    ~JsonObject();
 
+    std::size_t size() const noexcept { return m_members.size(); }
+    bool empty() const noexcept { return size() == 0; }
     // Defined in JsonValue.h, where the members' type is complete.
-    std::size_t size() const;
-    bool empty() const;
-    const_iterator begin() const;
-    const_iterator end() const;
+    const JsonMember* begin() const noexcept;
+    const JsonMember* end() const noexcept;
 
     // None (nullptr) when the key is absent.
     const JsonValue* find(std::string_view key) const;
@@ -57,7 +58,7 @@ public:
     JsonValue& operator[](std::string_view key);
 
     // Replaces the value of an existing key (keeping its position) or appends a member.
-    JsonValue& insertOrAssign(std::string key, JsonValue value);
+    JsonValue& insertOrAssign(JsonString key, JsonValue value);
     bool erase(std::string_view key);
     void reserve(std::size_t count);
 
@@ -65,17 +66,26 @@ public:
     friend bool operator==(const JsonObject& a, const JsonObject& b);
 
 private:
+    template <typename Blocks> friend class detail::JsonScanner;
+    friend class JsonValue;
+
+    // An object in `arena` made of members relocated from `members`; of members sharing
+    // a key the last value wins, at the position of the first.
+    // Called on an empty object.
+    void adoptParsed(JsonArena& arena, JsonMember* members, std::size_t count);
+
     std::size_t positionOf(std::string_view key) const;
+    JsonMember& appendMember(JsonString&& key, JsonValue&& value);
     // Both return false, leaving the index incomplete, on meeting a key twice.
     bool rebuildIndex();
     bool indexMember(std::size_t position);
     bool hasDuplicateKeys(); // builds the index of a large object on the way
+    void dropDuplicateKeys();
 
-    std::vector<JsonMember> m_members;
-    // Open-addressing table of member position + 1 (0 = empty slot), preceded by its
-    // slot count; none while the object is small enough for a linear search. One block
-    // held by pointer, to keep small objects (and so every value) small.
-    std::unique_ptr<std::uint32_t[]> m_index;
+    // The index (an open-addressing table of member position + 1, 0 = empty slot,
+    // preceded by its slot count) hangs off the block header; none while the object is
+    // small enough for a linear search.
+    detail::ElementStore<JsonMember> m_members;
 };
 
 } // namespace waterline

@@ -179,7 +179,7 @@ namespace {
 std::size_t arenaBlockBytes(std::size_t textLength)
 {
     constexpr std::size_t kLargestBlock = std::size_t{64} << 20;
-    return std::min(textLength / 2, kLargestBlock);
+    return std::min(textLength / 4, kLargestBlock);
 }
 
 template <typename Blocks>

@@ -1,4 +1,6 @@
 #include <waterline/json/JsonValue.h>
+#include <waterline/json/VelJsonParser.h>
+#include <waterline/json/VelJsonWriter.h>
 
 #include <gtest/gtest.h>
 
@@ -98,4 +100,88 @@ TEST(JsonValue, CopiesAreDeep)
     b["list"].asArray().push_back(3);
     EXPECT_EQ(a["list"].asArray().size(), 2u);
     EXPECT_NE(a, b);
+}
+
+namespace {
+
+JsonValue parsed(const char* text)
+{
+    VelJsonParser parser;
+    std::optional<JsonValue> value = parser.fragmentWithString(text);
+    if (!value)
+        throw std::runtime_error(std::string("test text does not parse: ") + text);
+    return std::move(*value);
+}
+
+} // namespace
+
+// A parsed tree lives in its document's arena; every change must still work there, and
+// values given to it from the heap (short and long text, containers) must stay intact.
+TEST(JsonValue, ParsedDocumentsStayChangeable)
+{
+    const std::string longText(100, 'L');
+    JsonValue doc = parsed(R"({"list": [1, "a string longer than inline room"], "empty": [], "o": {}})");
+    doc["list"].asArray().push_back(longText);
+    doc["list"].asArray().push_back(JsonObject{{"k", JsonArray{true}}});
+    for (int i = 0; i < 40; ++i) // grows the block many times, in the arena
+        doc["empty"].asArray().push_back(i);
+    doc["o"]["new"] = "short";
+    doc["o"].asObject().insertOrAssign(longText, longText);
+    doc["list"][1] = 12.5;
+    doc["list"].asArray().erase(doc["list"].asArray().begin());
+    doc.asObject().erase("missing");
+
+    JsonArray counted;
+    for (int i = 0; i < 40; ++i)
+        counted.push_back(i);
+    EXPECT_EQ(doc,
+              (JsonObject{{"list", JsonArray{12.5, longText, JsonObject{{"k", JsonArray{true}}}}},
+                          {"empty", counted},
+                          {"o", JsonObject{{"new", "short"}, {longText, longText}}}}));
+    VelJsonWriter writer;
+    EXPECT_EQ(writer.stringWithObject(doc).value_or("").substr(0, 20), R"({"list":[12.5,"LLLLL)");
+}
+
+TEST(JsonValue, PartsTakenOutOfADocumentOutliveIt)
+{
+    JsonValue list;
+    JsonValue text;
+    JsonValue number;
+    JsonArray array;
+    JsonValue copy;
+    {
+        JsonValue doc = parsed(R"({"list": [{"deep": "text beyond the inline room"}],
+                                   "text": "another text beyond the inline room",
+                                   "n": -12345678901234567890.5, "a": [1, 2]})");
+        copy = doc;
+        list = std::move(doc["list"]);
+        text = std::move(doc["text"]);
+        number = doc["n"];
+        array = std::move(doc["a"].asArray());
+    } // the document goes; what was taken keeps what it needs
+    EXPECT_EQ(list[0]["deep"].asString(), "text beyond the inline room");
+    EXPECT_EQ(text.asString(), "another text beyond the inline room");
+    EXPECT_EQ(number.asNumber().text(), "-12345678901234567890.5");
+    EXPECT_EQ(array, (JsonArray{1, 2}));
+    list.asArray().push_back("added after the document went");
+    EXPECT_EQ(list.asArray().size(), 2u);
+    EXPECT_EQ(copy["list"], (JsonArray{JsonObject{{"deep", "text beyond the inline room"}}}));
+    JsonValue self = parsed(R"([[1, [2]], 3])");
+    self = std::move(self[0]); // a value replaced by its own child
+    EXPECT_EQ(self, (JsonArray{1, JsonArray{2}}));
+}
+
+TEST(JsonValue, StringsAndKeysReadAsViews)
+{
+    JsonString shortKey = "k";
+    JsonString longKey = std::string(40, 'q');
+    EXPECT_EQ(shortKey, "k");
+    EXPECT_EQ(longKey.size(), 40u);
+    JsonString moved = std::move(longKey);
+    EXPECT_EQ(moved.view(), std::string(40, 'q'));
+    EXPECT_TRUE(shortKey < moved);
+    JsonValue value = "text";
+    value = std::string(30, 'x');
+    EXPECT_EQ(value.asString(), std::string(30, 'x'));
+    EXPECT_EQ(value.asJsonString().str(), std::string(30, 'x'));
 }

@@ -53,8 +53,9 @@ public:
     // `bytes` of room aligned to `alignment` (a power of two, at most 16).
     void* allocate(std::size_t bytes, std::size_t alignment)
     {
-        auto at = (reinterpret_cast<std::uintptr_t>(m_next) + alignment - 1) & ~(alignment - 1);
-        if (bytes <= static_cast<std::size_t>(reinterpret_cast<std::uintptr_t>(m_end) - at)) {
+        const auto at = (reinterpret_cast<std::uintptr_t>(m_next) + alignment - 1) & ~(alignment - 1);
+        const auto end = reinterpret_cast<std::uintptr_t>(m_end);
+        if (at <= end && bytes <= end - at) {
             m_next = reinterpret_cast<char*>(at + bytes);
             return reinterpret_cast<void*>(at);
         }

@@ -75,11 +75,4 @@ void* JsonArena::allocateInNewBlock(std::size_t bytes, std::size_t alignment)
     return allocate(bytes, alignment);
 }
 
-std::string_view JsonArena::copy(std::string_view text)
-{
-    char* at = static_cast<char*>(allocate(text.size(), 1));
-    std::memcpy(at, text.data(), text.size());
-    return {at, text.size()};
-}
-
 } // namespace waterline

@@ -42,12 +42,6 @@ JsonTypeError::JsonTypeError(JsonKind actual, JsonKind wanted)
 {
 }
 
-JsonValue::JsonValue(Relocated, JsonValue& other) noexcept
-{
-    std::memcpy(static_cast<void*>(this), &other, sizeof(JsonValue));
-    other.m_kind = JsonKind::Null;
-}
-
 JsonValue::JsonValue(const JsonValue& other)
     : m_kind(other.m_kind)
 {

@@ -21,6 +21,16 @@ std::optional<std::string> VelJSON::stringWithObject(const JsonValue& value, Opt
 
 std::optional<JsonValue> VelJSON::objectWithString(const char* text, Options options, ErrorOut error)
 {
+    return parse(text, options, error);
+}
+
+std::optional<JsonValue> VelJSON::objectWithString(const std::string& text, Options options, ErrorOut error)
+{
+    return parse(text, options, error);
+}
+
+template <typename Text> std::optional<JsonValue> VelJSON::parse(const Text& text, Options options, ErrorOut error)
+{
     std::optional<JsonValue> value
         = options.allowScalar ? m_jsonParser->fragmentWithString(text) : m_jsonParser->objectWithString(text);
     if (!value)

@@ -182,10 +182,11 @@ std::size_t arenaBlockBytes(std::size_t textLength)
     return std::min(textLength / 4, kLargestBlock);
 }
 
+// The scanner stops at the first NUL by itself; `length` (up to the last NUL) only
+// bounds the blocks it reads at once.
 template <typename Blocks>
-std::optional<JsonValue> parseWith(VelJsonBase& trace, const char* text, std::uint32_t maxDepth)
+std::optional<JsonValue> parseWith(VelJsonBase& trace, const char* text, std::size_t length, std::uint32_t maxDepth)
 {
-    const std::size_t length = std::strlen(text);
     JsonArena* arena = JsonArena::create(arenaBlockBytes(length));
     std::optional<JsonValue> result;
     try {
@@ -213,6 +214,16 @@ std::optional<JsonValue> parseWith(VelJsonBase& trace, const char* text, std::ui
 
 std::optional<JsonValue> VelJsonParser::fragmentWithString(const char* text)
 {
+    return fragmentWithText(text, text ? std::strlen(text) : 0);
+}
+
+std::optional<JsonValue> VelJsonParser::fragmentWithString(const std::string& text)
+{
+    return fragmentWithText(text.c_str(), text.size());
+}
+
+std::optional<JsonValue> VelJsonParser::fragmentWithText(const char* text, std::size_t length)
+{
     clearErrorTrace();
     if (!text) {
         addErrorWithCode(JsonErrorCode::NoInput, "Input was 'nil'");
@@ -221,18 +232,27 @@ std::optional<JsonValue> VelJsonParser::fragmentWithString(const char* text)
     switch (detail::activeJsonScanLevel()) {
 #if defined(__x86_64__)
     case detail::JsonScanLevel::AVX2:
-        return parseWith<detail::Avx2Blocks>(*this, text, maxDepth());
+        return parseWith<detail::Avx2Blocks>(*this, text, length, maxDepth());
     case detail::JsonScanLevel::SSE2:
-        return parseWith<detail::Sse2Blocks>(*this, text, maxDepth());
+        return parseWith<detail::Sse2Blocks>(*this, text, length, maxDepth());
 #endif
     default:
-        return parseWith<detail::ScalarBlocks>(*this, text, maxDepth());
+        return parseWith<detail::ScalarBlocks>(*this, text, length, maxDepth());
     }
 }
 
 std::optional<JsonValue> VelJsonParser::objectWithString(const char* text)
 {
-    std::optional<JsonValue> value = fragmentWithString(text);
+    return onlyContainer(fragmentWithString(text));
+}
+
+std::optional<JsonValue> VelJsonParser::objectWithString(const std::string& text)
+{
+    return onlyContainer(fragmentWithString(text));
+}
+
+std::optional<JsonValue> VelJsonParser::onlyContainer(std::optional<JsonValue> value)
+{
     if (value && !value->isContainer()) {
         addErrorWithCode(JsonErrorCode::NotAContainer, "Valid fragment, but not JSON");
         return std::nullopt;

@@ -68,6 +68,14 @@ public:
         return {pointer(), outOfLineSize()};
     }
     bool isBorrowed() const noexcept { return m_bytes[kTagByte] == kBorrowed; }
+    // Whether both hold the same text. Inline text is compared as two words: the bytes
+    // after it are always zero, and the spare byte is the caller's to keep equal.
+    bool sameText(const CompactText& other) const noexcept
+    {
+        if (m_bytes[kTagByte] <= kInlineCapacity && other.m_bytes[kTagByte] <= kInlineCapacity)
+            return std::memcmp(m_bytes, other.m_bytes, sizeof m_bytes) == 0;
+        return view() == other.view();
+    }
 
     // Owned text: inline when short, else a heap copy.
     void assignOwned(std::string_view text);

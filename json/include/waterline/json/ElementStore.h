@@ -108,7 +108,12 @@ public:
             return;
         }
         m_data = newBlock(&arena, count);
-        std::memcpy(static_cast<void*>(m_data), elements, count * sizeof(T));
+        if (count <= 4) { // small containers are common: fixed-width moves, no call
+            for (std::size_t i = 0; i < count; ++i)
+                std::memcpy(static_cast<void*>(m_data + i), elements + i, sizeof(T));
+        } else {
+            std::memcpy(static_cast<void*>(m_data), elements, count * sizeof(T));
+        }
         m_size = static_cast<std::uint32_t>(count);
         m_capacity = static_cast<std::uint32_t>(count);
     }

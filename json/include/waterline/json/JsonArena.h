@@ -20,6 +20,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string_view>
 
 namespace waterline {
@@ -62,7 +63,12 @@ public:
         return allocateInNewBlock(bytes, alignment);
     }
     // A copy of `text` in the arena.
-    std::string_view copy(std::string_view text);
+    std::string_view copy(std::string_view text)
+    {
+        char* at = static_cast<char*>(allocate(text.size(), 1));
+        copyBytes(at, text.data(), text.size());
+        return {at, text.size()};
+    }
 
     // The header of the empty containers of this document: they need to know their
     // arena too, for the first element added to them.
@@ -81,6 +87,21 @@ public:
 
 private:
     struct Block;
+
+    // Most texts copied are a little longer than a value's inline room: two overlapping
+    // fixed-width moves copy them without a call.
+    static void copyBytes(char* to, const char* from, std::size_t size)
+    {
+        if (size >= 16 && size <= 32) {
+            std::memcpy(to, from, 16);
+            std::memcpy(to + size - 16, from + size - 16, 16);
+        } else if (size >= 8 && size < 16) {
+            std::memcpy(to, from, 8);
+            std::memcpy(to + size - 8, from + size - 8, 8);
+        } else {
+            std::memcpy(to, from, size);
+        }
+    }
 
     JsonArena() = default;
     ~JsonArena() = default;

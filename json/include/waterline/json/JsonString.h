@@ -45,7 +45,7 @@ public:
     std::size_t size() const noexcept { return view().size(); }
     bool empty() const noexcept { return view().empty(); }
 
-    friend bool operator==(const JsonString& a, const JsonString& b) noexcept { return a.view() == b.view(); }
+    friend bool operator==(const JsonString& a, const JsonString& b) noexcept { return a.m_text.sameText(b.m_text); }
     friend bool operator==(const JsonString& a, std::string_view b) noexcept { return a.view() == b; }
     friend bool operator==(const JsonString& a, const char* b) noexcept { return a.view() == b; }
     friend bool operator==(const JsonString& a, const std::string& b) noexcept { return a.view() == b; }

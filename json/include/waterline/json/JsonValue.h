@@ -24,6 +24,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <new>
 #include <stdexcept>
 #include <string>
@@ -144,7 +145,11 @@ private:
 
     struct Relocated {};
     // Takes the bits of `other`, leaving it null: for values that stay in one document.
-    JsonValue(Relocated, JsonValue& other) noexcept;
+    JsonValue(Relocated, JsonValue& other) noexcept
+    {
+        std::memcpy(static_cast<void*>(this), &other, sizeof(JsonValue));
+        other.m_kind = JsonKind::Null;
+    }
 
     void expect(JsonKind wanted) const
     {

@@ -59,17 +59,14 @@ public:
     {
         return objectWithString(text, Options{.allowScalar = true}, error);
     }
-    std::optional<JsonValue> objectWithString(const std::string& text, Options options, ErrorOut error)
-    {
-        return objectWithString(text.c_str(), options, error);
-    }
+    std::optional<JsonValue> objectWithString(const std::string& text, Options options, ErrorOut error);
     std::optional<JsonValue> objectWithString(const std::string& text, ErrorOut error = nullptr)
     {
-        return objectWithString(text.c_str(), Options{.allowScalar = false}, error);
+        return objectWithString(text, Options{.allowScalar = false}, error);
     }
     std::optional<JsonValue> fragmentWithString(const std::string& text, ErrorOut error = nullptr)
     {
-        return objectWithString(text.c_str(), Options{.allowScalar = true}, error);
+        return objectWithString(text, Options{.allowScalar = true}, error);
     }
 
     std::uint32_t maxDepth() const { return m_jsonParser->maxDepth(); }
@@ -83,6 +80,7 @@ public:
     const VelJsonWriter& jsonWriter() const { return *m_jsonWriter; }
 
 private:
+    template <typename Text> std::optional<JsonValue> parse(const Text& text, Options options, ErrorOut error);
     // Copies a failed component's trace and reports its outermost record.
     void takeFailure(const VelJsonBase& component, ErrorOut error);
 

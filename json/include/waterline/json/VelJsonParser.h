@@ -40,15 +40,20 @@ public:
 
     // Any kind of value; none on failure or when `text` is nullptr.
     std::optional<JsonValue> fragmentWithString(const char* text);
-    std::optional<JsonValue> fragmentWithString(const std::string& text) { return fragmentWithString(text.c_str()); }
+    // The same; the string's size spares a search for its end (a NUL inside still ends it).
+    std::optional<JsonValue> fragmentWithString(const std::string& text);
     // An object or an array; none on failure, or for another kind of value.
     std::optional<JsonValue> objectWithString(const char* text);
-    std::optional<JsonValue> objectWithString(const std::string& text) { return objectWithString(text.c_str()); }
+    std::optional<JsonValue> objectWithString(const std::string& text);
 
     std::uint32_t maxDepth() const { return m_maxDepth.load(std::memory_order_relaxed); }
     void setMaxDepth(std::uint32_t limit) { m_maxDepth.store(limit, std::memory_order_relaxed); }
 
 private:
+    // `text` has a NUL at `text[length]`, and maybe one before.
+    std::optional<JsonValue> fragmentWithText(const char* text, std::size_t length);
+    std::optional<JsonValue> onlyContainer(std::optional<JsonValue> value);
+
     std::atomic<std::uint32_t> m_maxDepth{0};
 };
 

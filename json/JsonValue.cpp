@@ -43,27 +43,9 @@ JsonTypeError::JsonTypeError(JsonKind actual, JsonKind wanted)
 }
 
 JsonValue::JsonValue(const JsonValue& other)
-    : m_kind(other.m_kind)
+    : m_kind(JsonKind::Null)
 {
-    switch (m_kind) {
-    case JsonKind::Null:
-        break;
-    case JsonKind::Boolean:
-        m_bool = other.m_bool;
-        break;
-    case JsonKind::Number:
-        new (&m_number) JsonNumber(other.m_number);
-        break;
-    case JsonKind::String:
-        new (&m_string) JsonString(other.m_string);
-        break;
-    case JsonKind::Array:
-        new (&m_array) JsonArray(other.m_array);
-        break;
-    case JsonKind::Object:
-        new (&m_object) JsonObject(other.m_object);
-        break;
-    }
+    constructFrom(other);
 }
 
 JsonValue::JsonValue(JsonValue&& other)
@@ -72,9 +54,9 @@ JsonValue::JsonValue(JsonValue&& other)
     constructFrom(std::move(other));
 }
 
-// Text in a document's arena is copied, containers keep the arena alive (see
-// CompactText.h and ElementStore.h); the rest moves as it is.
-void JsonValue::constructFrom(JsonValue&& other)
+// Copies are deep; in moves, text in a document's arena is copied and containers keep
+// the arena alive (see CompactText.h and ElementStore.h), the rest moves as it is.
+template <typename Source> void JsonValue::constructFrom(Source&& other)
 {
     switch (other.m_kind) {
     case JsonKind::Null:
@@ -83,16 +65,16 @@ void JsonValue::constructFrom(JsonValue&& other)
         m_bool = other.m_bool;
         break;
     case JsonKind::Number:
-        new (&m_number) JsonNumber(std::move(other.m_number));
+        new (&m_number) JsonNumber(std::forward<Source>(other).m_number);
         break;
     case JsonKind::String:
-        new (&m_string) JsonString(std::move(other.m_string));
+        new (&m_string) JsonString(std::forward<Source>(other).m_string);
         break;
     case JsonKind::Array:
-        new (&m_array) JsonArray(std::move(other.m_array));
+        new (&m_array) JsonArray(std::forward<Source>(other).m_array);
         break;
     case JsonKind::Object:
-        new (&m_object) JsonObject(std::move(other.m_object));
+        new (&m_object) JsonObject(std::forward<Source>(other).m_object);
         break;
     }
     m_kind = other.m_kind;

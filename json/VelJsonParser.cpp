@@ -137,6 +137,7 @@ private:
     // Kept out of line: inlined, their locals would swell every level of the recursion.
     [[gnu::noinline]] bool scanRestOfString(JsonString& out);
     [[gnu::noinline]] bool scanEscapedRest(const char* start, JsonString& out);
+    [[gnu::always_inline]] inline void skipWellFormedRun();
     bool scanUnicodeChar(std::uint32_t& out);
     bool scanHexQuad(std::uint16_t& out);
     [[gnu::noinline]] bool scanNumber(JsonValue& out);
@@ -519,11 +520,10 @@ SCANNER_METHOD(void)::setText(detail::CompactText& out, const char* text, std::s
         out.assignBorrowed(m_arena.copy({text, size}));
 }
 
-// The common string: plain bytes and well-formed UTF-8 up to the closing quote, taken
-// from the input in one piece. Anything else goes on in scanEscapedRest.
-SCANNER_METHOD(bool)::scanRestOfString(JsonString& out)
+// Steps over plain bytes and well-formed UTF-8, stopping at an ASCII byte of the stop
+// set (or NUL) or at the first byte of a malformed sequence.
+SCANNER_METHOD(void)::skipWellFormedRun()
 {
-    const char* start = c;
     for (;;) {
         c = Blocks::plainEnd(c, m_end);
         auto byte = static_cast<unsigned char>(*c);
@@ -531,19 +531,26 @@ SCANNER_METHOD(bool)::scanRestOfString(JsonString& out)
             ++c;
             continue;
         }
-        if (byte == '"') {
-            setText(out.m_text, start, static_cast<std::size_t>(c - start));
-            ++c;
-            return true;
-        }
         if (byte < 0x80)
-            break;
+            return;
         int length = detail::utf8Sequence(reinterpret_cast<const unsigned char*>(c), SIZE_MAX);
         if (length <= 0)
-            break;
+            return;
         c += length;
     }
-    return scanEscapedRest(start, out);
+}
+
+// The common string: plain bytes and well-formed UTF-8 up to the closing quote, taken
+// from the input in one piece. Anything else goes on in scanEscapedRest.
+SCANNER_METHOD(bool)::scanRestOfString(JsonString& out)
+{
+    const char* start = c;
+    skipWellFormedRun();
+    if (*c != '"')
+        return scanEscapedRest(start, out);
+    setText(out.m_text, start, static_cast<std::size_t>(c - start));
+    ++c;
+    return true;
 }
 
 // A string with escapes, raw control bytes or malformed UTF-8: decoded into the scratch
@@ -553,22 +560,11 @@ SCANNER_METHOD(bool)::scanEscapedRest(const char* start, JsonString& result)
     std::string& out = m_scratch;
     out.assign(start, static_cast<std::size_t>(c - start));
     for (;;) {
-        // The plain run up to the next byte of the stop set (or NUL), checked as UTF-8.
+        // The run up to the next byte of the stop set (or NUL); each malformed sequence in
+        // it becomes one U+FFFD.
         const char* run = c;
-        for (;;) {
-            c = Blocks::plainEnd(c, m_end);
-            auto byte = static_cast<unsigned char>(*c);
-            if (kPlainStringByte[byte]) {
-                ++c;
-                continue;
-            }
-            if (byte < 0x80)
-                break;
+        for (skipWellFormedRun(); static_cast<unsigned char>(*c) >= 0x80; skipWellFormedRun()) {
             int length = detail::utf8Sequence(reinterpret_cast<const unsigned char*>(c), SIZE_MAX);
-            if (length > 0) {
-                c += length;
-                continue;
-            }
             out.append(run, static_cast<std::size_t>(c - run));
             out.append(detail::kReplacementCharacter);
             c += -length;

@@ -157,7 +157,7 @@ private:
             throw JsonTypeError(m_kind, wanted);
     }
     void destroy() noexcept;
-    void constructFrom(JsonValue&& other);
+    template <typename Source> void constructFrom(Source&& other);
 
     union {
         bool m_bool;

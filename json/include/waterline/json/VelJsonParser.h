@@ -20,6 +20,10 @@
 // not well-formed UTF-8 are each replaced (per maximal broken sequence) by U+FFFD, so the
 // tree only ever holds valid UTF-8.
 //
+// The tree of a document (an object or an array at the top) lives in one arena that the
+// returned value owns (JsonArena.h): parsing allocates a few blocks, not one per value.
+// Long runs are scanned with the vector instructions the CPU has, chosen at run time.
+//
 // The cursor and the nesting depth belong to one call: they live in the scanner that
 // the call makes (VelJsonParser.cpp), not in the parser.
 #pragma once

@@ -288,7 +288,7 @@ SCANNER_METHOD(void)::skipWhitespace()
         return;
     }
     // Indented text has a run of spaces after each line feed.
-    while (kWhitespace[static_cast<unsigned char>(*c)]) {
+    while (static_cast<unsigned char>(*c) <= ' ' && kWhitespace[static_cast<unsigned char>(*c)]) {
         ++c;
         c = Blocks::spaceEnd(c, m_end);
     }
@@ -527,8 +527,10 @@ SCANNER_METHOD(void)::skipWellFormedRun()
     for (;;) {
         c = Blocks::plainEnd(c, m_end);
         auto byte = static_cast<unsigned char>(*c);
+        if (byte == '"')
+            return; // the usual stop, tested before the table
         if (kPlainStringByte[byte]) {
-            ++c;
+            ++c; // only near the end of the input, past the last whole block
             continue;
         }
         if (byte < 0x80)

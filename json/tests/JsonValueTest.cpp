@@ -185,3 +185,46 @@ TEST(JsonValue, StringsAndKeysReadAsViews)
     EXPECT_EQ(value.asString(), std::string(30, 'x'));
     EXPECT_EQ(value.asJsonString().str(), std::string(30, 'x'));
 }
+
+// The vector-like operations, on a heap array and on a parsed one alike.
+TEST(JsonValue, ArraysInsertEraseAndGrowInPlace)
+{
+    for (JsonValue array : {JsonValue(JsonArray{1, 2, 3}), parsed("[1, 2, 3]")}) {
+        JsonArray& list = array.asArray();
+        list.insert(list.begin() + 1, "one and a half, spelled out at length");
+        list.erase(list.begin());
+        list.pop_back();
+        list.emplace_back(list[0]); // an element of the array itself, across growth
+        for (int i = 0; i < 20; ++i)
+            list.push_back(list.back());
+        EXPECT_EQ(list.size(), 23u);
+        EXPECT_EQ(list[0], list[22]);
+        EXPECT_EQ(list[1], JsonValue(2));
+        EXPECT_THROW((void)list.at(23), std::out_of_range);
+        list.clear();
+        EXPECT_TRUE(list.empty());
+    }
+}
+
+// Large objects keep a key index: a copy, a parsed object and an object after erasing
+// must all still find every key.
+TEST(JsonValue, LargeParsedObjectsAndTheirCopiesFindEveryKey)
+{
+    // Built by append: GCC 12 warns falsely about a chain of `+`.
+    std::string text = "{";
+    for (int i = 0; i < 40; ++i)
+        text.append(i ? ",\"key" : "\"key").append(std::to_string(i)).append("\":").append(std::to_string(i));
+    text.append("}");
+    JsonValue doc = parsed(text.c_str());
+    JsonValue copy = doc;
+    doc.asObject().erase("key7");
+    doc["key40"] = 40;
+    for (int i = 0; i <= 40; ++i) {
+        const std::string key = std::string("key").append(std::to_string(i));
+        EXPECT_EQ(copy.find(key) != nullptr, i < 40) << key;
+        EXPECT_EQ(doc.find(key) != nullptr, i != 7) << key;
+        if (i != 7) {
+            EXPECT_EQ(doc[key], JsonValue(i));
+        }
+    }
+}

@@ -121,11 +121,14 @@ void HTTPRequest::startRequest()
     m_complete.set(false);
     m_totalBytesRead.set(0);
     m_lastBytesRead = 0;
-    if (m_lastBytesSent > 0)
+    if (m_lastBytesSent > 0 || m_uploadProgressCounted > 0)
         removeUploadProgressSoFar();
     m_lastBytesSent = 0;
-    m_contentLength.set(0);
-    resetDownloadProgress(0);
+    m_uploadPosition = 0;
+    if (shouldResetProgressIndicators()) {
+        m_contentLength.set(0);
+        resetDownloadProgress(0);
+    }
     m_responseHeaders.set(std::nullopt);
     if (!downloadDestinationPath())
         m_rawResponseData.set(std::make_shared<Bytes>());
@@ -135,6 +138,7 @@ void HTTPRequest::startRequest()
     message.headers = requestHeaders().value_or(HTTPHeaderFields{});
     message.validatesSecureCertificate = validatesSecureCertificate();
     message.certificateAuthorityFile = certificateAuthorityFile();
+    message.receiveBufferLimit = receiveBufferLimitForThrottling();
     if (!openBodyForSending(message)) {
         failWithError(streamSetupError("Unable to create read stream"));
         return;
@@ -153,7 +157,8 @@ void HTTPRequest::startRequest()
         return;
     }
     m_readStream = transport.releaseValue();
-    resetUploadProgress(postLength());
+    if (shouldResetProgressIndicators())
+        resetUploadProgress(showAccurateProgress() ? postLength() : 1);
     m_lastActivityTime = Clock::now();
 }
 
@@ -189,7 +194,7 @@ void HTTPRequest::handleBytesAvailable()
     }
     if (m_needsRedirect || !responseHeaders() || !m_readStream)
         return;
-    Bytes buffer(readBufferSize());
+    Bytes buffer(bandwidthLimitedReadLength(readBufferSize()));
     std::size_t count = m_readStream->read(buffer);
     if (count == 0)
         return;
@@ -273,7 +278,8 @@ void HTTPRequest::takeContentLength(const HTTPHeaderFields& fields)
     m_contentLength.set(length);
     if (auto main = mainRequest(); main && m_isSizeProbe)
         main->m_contentLength.set(length);
-    resetDownloadProgress(length + partialDownloadSize());
+    if (showAccurateProgress() && shouldResetProgressIndicators())
+        resetDownloadProgress(length + partialDownloadSize());
 }
 
 // The charset parameter of Content-Type, when it names an encoding we know; quotes

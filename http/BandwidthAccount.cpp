@@ -122,6 +122,8 @@ void BandwidthAccount::recordBandwidthUsage(Clock::time_point now)
     }
     m_samples.push_back(static_cast<std::uint32_t>(std::min<std::uint64_t>(m_usedInWindow, UINT32_MAX)));
     bool follows = m_windowEnd && now >= *m_windowEnd && now - *m_windowEnd < kWindow;
+    std::int64_t limit = m_limit;
+    m_carried = follows ? std::clamp<std::int64_t>(limit - spentLocked(), -limit, limit / 10) : 0;
     m_windowEnd = (follows ? *m_windowEnd : now) + kWindow;
     m_usedInWindow = 0;
     std::uint64_t sum = std::accumulate(m_samples.begin(), m_samples.end(), std::uint64_t{0});
@@ -139,8 +141,8 @@ std::uint64_t BandwidthAccount::allowance(Clock::time_point now)
 std::uint64_t BandwidthAccount::allowanceLocked(Clock::time_point now)
 {
     closeWindowIfEnded(now);
-    auto paced = pacedAmount(m_limit, now - (*m_windowEnd - kWindow));
-    return paced > m_usedInWindow ? paced - m_usedInWindow : 0;
+    auto available = static_cast<std::int64_t>(pacedAmount(m_limit, now - (*m_windowEnd - kWindow))) - spentLocked();
+    return available > 0 ? static_cast<std::uint64_t>(available) : 0;
 }
 
 std::size_t BandwidthAccount::responseReadLength(std::size_t wanted, Clock::time_point now)
@@ -172,8 +174,8 @@ BandwidthAccount::Clock::duration BandwidthAccount::waitForAllowance(Clock::time
     if (allowanceLocked(now) >= useful)
         return {};
     auto windowStart = *m_windowEnd - kWindow;
-    auto needed = m_usedInWindow + useful;
-    if (needed > m_limit)
+    auto needed = spentLocked() + static_cast<std::int64_t>(useful);
+    if (needed > static_cast<std::int64_t>(m_limit))
         return *m_windowEnd - now;
     auto ready = windowStart
         + std::chrono::duration_cast<Clock::duration>(

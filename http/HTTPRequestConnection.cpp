@@ -101,16 +101,16 @@ void HTTPRequest::loadRequest()
     }
 }
 
-// Silent for longer than the time-out, unless the body's first bytes have not been
-// taken by the connection yet.
+// Silent for longer than the time-out. A body of which nothing was sent yet earns no
+// grace: the transport counts body bytes as they reach the connection, so "nothing
+// sent" means the connection itself is silent (time spent waiting for bandwidth is
+// not counted; see measureBandwidthUsage).
 bool HTTPRequest::hasTimedOut(Clock::time_point now) const
 {
     double limit = timeOutSeconds();
     if (!m_lastActivityTime || limit <= 0)
         return false;
-    if (std::chrono::duration<double>(now - *m_lastActivityTime).count() <= limit)
-        return false;
-    return totalBytesSent() != 0 || postLength() <= m_uploadBufferSize;
+    return std::chrono::duration<double>(now - *m_lastActivityTime).count() > limit;
 }
 
 void HTTPRequest::startRequest()

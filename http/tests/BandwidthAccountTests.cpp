@@ -31,8 +31,15 @@ TEST(BandwidthAccount, PacesTheLimitAcrossTheWindow)
     // Overspent: nothing until the pace catches up.
     account.addUsage(9000, start + 500ms);
     EXPECT_EQ(account.allowance(start + 900ms), 0u);
-    // The next window follows on from the end of this one, not from the late caller.
-    EXPECT_EQ(account.allowance(start + 1100ms), 1000u);
+    // The next window follows on from the end of this one, not from the late caller,
+    // and pays back the overdraft first.
+    EXPECT_EQ(account.allowance(start + 1100ms), 0u);
+    EXPECT_EQ(account.allowance(start + 1200ms), 1000u);
+    // What a window leaves unused is kept, up to a tenth of a second's worth.
+    EXPECT_EQ(account.allowance(start + 2000ms), 1000u);
+    EXPECT_EQ(account.allowance(start + 2100ms), 1000u + 1000u);
+    // After an idle second nothing is carried.
+    EXPECT_EQ(account.allowance(start + 4500ms), 0u);
 }
 
 TEST(BandwidthAccount, WaitsUntilAUsefulShareHasBeenPacedOut)
@@ -70,8 +77,8 @@ TEST(BandwidthAccount, ReadLengthsAreAQuarterOfWhatIsAllowed)
     // Body reads: a quarter of the limit, cut to the allowance.
     EXPECT_EQ(account.maxUploadReadLength(start + 1500ms), 10000u);
     account.addUsage(15000, start + 1500ms);
-    EXPECT_EQ(account.maxUploadReadLength(start + 1500ms), 5000u);
-    account.addUsage(10000, start + 1500ms);
+    EXPECT_EQ(account.maxUploadReadLength(start + 1500ms), 9000u) << "20000 paced, 4000 kept from the last window";
+    account.addUsage(14000, start + 1500ms);
     EXPECT_EQ(account.maxUploadReadLength(start + 1600ms), 0u);
     account.returnUnused(4000);
     EXPECT_EQ(account.maxUploadReadLength(start + 1600ms), 3000u);

@@ -4,11 +4,15 @@
 // delays its cancel.
 #include "RequestTestSupport.h"
 
+#include <waterline/foundation/Error.h>
 #include <waterline/foundation/FileIO.h>
 #include <waterline/http/BandwidthAccount.h>
 #include <waterline/reachability/Reachability.h>
 #include <waterline/reachability/TestFlagsProvider.h>
+#include <waterline/testing/LoopbackPort.h>
 #include <waterline/testing/NginxServer.h>
+
+#include <sys/socket.h>
 
 #include <atomic>
 #include <thread>
@@ -200,6 +204,31 @@ TEST_F(HTTPRequestThrottling, WaitingForBandwidthIsNotInactivity)
     secondsToRun({request});
     EXPECT_TRUE(starvation.isOver());
     EXPECT_EQ(request->totalBytesRead(), 4000u);
+}
+
+// A listening socket that never accepts: the connection opens, and nothing answers
+// the secure handshake, so not one body byte can be sent.
+TEST_F(HTTPRequestThrottling, AnUnsentBodyDoesNotPutOffTheTimeOut)
+{
+    FileDescriptor listener(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    sockaddr_in address = loopbackAddress(0);
+    socklen_t length = sizeof address;
+    ASSERT_TRUE(listener && ::bind(listener.get(), reinterpret_cast<sockaddr*>(&address), sizeof address) == 0
+                && ::listen(listener.get(), 4) == 0
+                && ::getsockname(listener.get(), reinterpret_cast<sockaddr*>(&address), &length) == 0)
+        << "cannot start the silent server: " << errnoText(errno);
+    auto request = requestFor("https://127.0.0.1:" + std::to_string(ntohs(address.sin_port)) + "/upload");
+    request->appendPostData(bytesOf(1000));
+    request->setTimeOutSeconds(0.5);
+    auto delegate = std::make_shared<RecordingDelegate>();
+    request->setDelegate(delegate);
+    request->startAsynchronous();
+    bool ended = runMainUntil([&] { return delegate->failed == 1; }, 15);
+    if (!ended)
+        request->cancel();
+    ASSERT_TRUE(ended) << "the request never timed out";
+    EXPECT_EQ(request->error(), HTTPRequestErrors::requestTimedOut());
+    EXPECT_EQ(request->totalBytesSent(), 0u);
 }
 
 TEST_F(HTTPRequestThrottling, CancelReachesARequestWaitingForBandwidth)

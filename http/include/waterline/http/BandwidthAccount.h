@@ -8,7 +8,9 @@
 // begin with a burst of a whole second's bytes, so the rate measured over a few
 // seconds drifts by up to one second's worth; pacing keeps every span of the transfer
 // near the limit and leaves the transport little to hold. Windows follow one another
-// without gaps while traffic flows, so no allowance is lost between them.
+// without gaps while traffic flows, and the balance of a window carries into the
+// next: an overdraft is paid back, and an allowance not taken by the window's end
+// (a waiting thread that woke late) is kept, up to a tenth of a second's worth.
 //
 // The account never sleeps. It answers how long a caller should wait, and the caller
 // decides how (in short steps that see a cancel). Times are passed in, so that the
@@ -71,10 +73,13 @@ private:
     void closeWindowIfEnded(Clock::time_point now);
     void recordBandwidthUsage(Clock::time_point now);
     std::uint64_t allowanceLocked(Clock::time_point now);
+    // Bytes used in the window less what the previous one left over.
+    std::int64_t spentLocked() const { return static_cast<std::int64_t>(m_usedInWindow) - m_carried; }
 
     mutable std::mutex m_lock; // taken after a request's cancelledLock, never before
     std::uint32_t m_limit = 0;
     std::uint64_t m_usedInWindow = 0;
+    std::int64_t m_carried = 0; // what the previous window left over (negative: overdrawn)
     std::optional<Clock::time_point> m_windowEnd;
     std::deque<std::uint32_t> m_samples;
     std::uint32_t m_average = 0;

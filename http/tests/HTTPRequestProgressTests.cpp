@@ -5,6 +5,7 @@
 
 #include <waterline/foundation/MainThread.h>
 #include <waterline/testing/NginxServer.h>
+#include <waterline/testing/ScriptedServer.h>
 
 #include <atomic>
 #include <fstream>
@@ -197,6 +198,34 @@ TEST(HTTPRequestProgress, FourRequestsAtOnceLoseNoReport)
     EXPECT_EQ(queue->downloaded.load(), files + answers);
     // Uploads: what the connections swallowed at once plus what was reported after.
     EXPECT_EQ(queue->uploadBuffer.load() + queue->uploaded.load(), body);
+}
+
+} // namespace
+
+namespace {
+
+// A throttled upload (so that passes of the connection loop count its bytes while it
+// is sent) answered with a 307: the body is sent again, and the queue must not count
+// the first attempt's bytes twice.
+TEST(HTTPRequestProgress, ARetriedUploadTakesBackWhatItCounted)
+{
+    START_OR_FAIL(server, ScriptedServer::start());
+    server->enqueue(ScriptedReply::response(307, {{"Location", "/again"}}));
+    server->enqueue(ScriptedReply::response(200, {}, "stored"));
+    constexpr std::size_t kBody = 100000;
+    HTTPRequest::setMaxBandwidthPerSecond(2 * kBody);
+    auto request = requestFor(server->url("/first"));
+    request->appendPostData(bytesOf(kBody));
+    auto queue = std::make_shared<CountingQueue>();
+    request->setQueue(queue);
+    request->startSynchronous();
+    HTTPRequest::setMaxBandwidthPerSecond(0);
+    ASSERT_EQ(request->error(), nullptr) << errorText(*request);
+    ASSERT_EQ(server->requests().size(), 2u);
+    EXPECT_EQ(server->requests()[1].body.size(), kBody);
+    EXPECT_GT(queue->uploadReports.load(), 2) << "the attempts were not counted on the way";
+    EXPECT_LE(queue->uploaded.load(), kBody) << "the first attempt's bytes were counted twice";
+    EXPECT_GT(queue->uploaded.load(), kBody / 2);
 }
 
 } // namespace

@@ -193,13 +193,19 @@ private:
     std::thread m_thread;
 };
 
+// A request for 4000 bytes under a limit of 20000 bytes per second.
+std::shared_ptr<HTTPRequest> smallThrottledRequest(const NginxServer& nginx)
+{
+    EXPECT_FALSE(nginx.writeFile("small.bin", bytesOf(4000)).isError());
+    HTTPRequest::setMaxBandwidthPerSecond(20000);
+    return requestFor(nginx.url("/small.bin"));
+}
+
 TEST_F(HTTPRequestThrottling, WaitingForBandwidthIsNotInactivity)
 {
     START_OR_FAIL(nginx, NginxServer::start());
-    ASSERT_FALSE(nginx->writeFile("small.bin", bytesOf(4000)).isError());
-    HTTPRequest::setMaxBandwidthPerSecond(20000);
+    auto request = smallThrottledRequest(*nginx);
     Starvation starvation(1500ms);
-    auto request = requestFor(nginx->url("/small.bin"));
     request->setTimeOutSeconds(0.5);
     secondsToRun({request});
     EXPECT_TRUE(starvation.isOver());
@@ -234,10 +240,8 @@ TEST_F(HTTPRequestThrottling, AnUnsentBodyDoesNotPutOffTheTimeOut)
 TEST_F(HTTPRequestThrottling, CancelReachesARequestWaitingForBandwidth)
 {
     START_OR_FAIL(nginx, NginxServer::start());
-    ASSERT_FALSE(nginx->writeFile("small.bin", bytesOf(4000)).isError());
-    HTTPRequest::setMaxBandwidthPerSecond(20000);
+    auto request = smallThrottledRequest(*nginx);
     Starvation starvation(20s);
-    auto request = requestFor(nginx->url("/small.bin"));
     auto delegate = std::make_shared<RecordingDelegate>();
     request->setDelegate(delegate);
     request->startAsynchronous();

@@ -35,9 +35,9 @@ TEST(BandwidthAccount, PacesTheLimitAcrossTheWindow)
     // and pays back the overdraft first.
     EXPECT_EQ(account.allowance(start + 1100ms), 0u);
     EXPECT_EQ(account.allowance(start + 1200ms), 1000u);
-    // What a window leaves unused is kept, up to a tenth of a second's worth.
-    EXPECT_EQ(account.allowance(start + 2000ms), 1000u);
-    EXPECT_EQ(account.allowance(start + 2100ms), 1000u + 1000u);
+    // What a window leaves unused is kept, up to a quarter of a second's worth.
+    EXPECT_EQ(account.allowance(start + 2000ms), 2500u);
+    EXPECT_EQ(account.allowance(start + 2100ms), 1000u + 2500u);
     // After an idle second nothing is carried.
     EXPECT_EQ(account.allowance(start + 4500ms), 0u);
 }
@@ -76,8 +76,8 @@ TEST(BandwidthAccount, ReadLengthsAreAQuarterOfWhatIsAllowed)
     EXPECT_EQ(account.responseReadLength(65536, start + 500ms), 1u) << "a little left: at least one byte";
     // Body reads: a quarter of the limit, cut to the allowance.
     EXPECT_EQ(account.maxUploadReadLength(start + 1500ms), 10000u);
-    account.addUsage(15000, start + 1500ms);
-    EXPECT_EQ(account.maxUploadReadLength(start + 1500ms), 9000u) << "20000 paced, 4000 kept from the last window";
+    account.addUsage(21000, start + 1500ms);
+    EXPECT_EQ(account.maxUploadReadLength(start + 1500ms), 9000u) << "20000 paced, 10000 kept from the last window";
     account.addUsage(14000, start + 1500ms);
     EXPECT_EQ(account.maxUploadReadLength(start + 1600ms), 0u);
     account.returnUnused(4000);

@@ -10,7 +10,7 @@
 // near the limit and leaves the transport little to hold. Windows follow one another
 // without gaps while traffic flows, and the balance of a window carries into the
 // next: an overdraft is paid back, and an allowance not taken by the window's end
-// (a waiting thread that woke late) is kept, up to a tenth of a second's worth.
+// (a waiting thread that woke late) is kept, up to a quarter of a second's worth.
 //
 // The account never sleeps. It answers how long a caller should wait, and the caller
 // decides how (in short steps that see a cancel). Times are passed in, so that the

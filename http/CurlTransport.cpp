@@ -636,6 +636,8 @@ const ResponseHeaderBlock* CurlTransport::responseHeader() const
 std::size_t CurlTransport::read(std::span<std::uint8_t> buffer)
 {
     std::size_t count = std::min(buffer.size(), buffered());
+    if (count == 0)
+        return 0; // a throttled reader may ask for nothing (and hold no buffer)
     std::memcpy(buffer.data(), m_buffer.data() + m_bufferOffset, count);
     m_bufferOffset += count;
     if (m_bufferOffset == m_buffer.size()) {

@@ -8,6 +8,8 @@
 #include <waterline/http/HTTPRequest.h>
 #include <waterline/testing/Subprocess.h>
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <thread>
@@ -122,8 +124,48 @@ void BM_Throttling_CurlLimitRate(benchmark::State& state)
     reportRate(state, bytes, elapsed, limit);
 }
 
+// How long cancel() takes, and how long until the request's thread is free again,
+// for a download that waits for bandwidth another thread keeps spending.
+void BM_Throttling_CancelWhileWaiting(benchmark::State& state)
+{
+    const auto* server = httpBenchServer(state);
+    if (!server)
+        return;
+    constexpr std::uint32_t kLimit = 14800;
+    auto url = zeroFile(state, *server, kSeconds * kLimit);
+    if (!url)
+        return;
+    HTTPRequest::setMaxBandwidthPerSecond(kLimit);
+    double slowestCancel = 0, slowestEnd = 0;
+    for (auto _ : state) {
+        std::atomic<bool> spending{true};
+        std::thread spender([&] {
+            while (spending.load()) {
+                HTTPRequest::incrementBandwidthUsedInLastSecond(10 * kLimit);
+                std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            }
+        });
+        auto request = HTTPRequest::requestWithURL(URL::parse(*url));
+        std::thread running([request] { request->startSynchronous(); });
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        auto began = Clock::now();
+        request->cancel();
+        auto cancelled = Clock::now();
+        running.join();
+        auto ended = Clock::now();
+        spending.store(false);
+        spender.join();
+        slowestCancel = std::max(slowestCancel, std::chrono::duration<double, std::milli>(cancelled - began).count());
+        slowestEnd = std::max(slowestEnd, std::chrono::duration<double, std::milli>(ended - began).count());
+    }
+    HTTPRequest::setMaxBandwidthPerSecond(0);
+    state.counters["slowest_cancel_ms"] = slowestCancel;
+    state.counters["slowest_end_ms"] = slowestEnd;
+}
+
 } // namespace
 
+BENCHMARK(BM_Throttling_CancelWhileWaiting)->Iterations(5)->UseRealTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Throttling_HTTPRequest)
     ->ArgNames({"limit", "downloads"})
     ->Args({14800, 1})

@@ -123,7 +123,10 @@ void BandwidthAccount::recordBandwidthUsage(Clock::time_point now)
     m_samples.push_back(static_cast<std::uint32_t>(std::min<std::uint64_t>(m_usedInWindow, UINT32_MAX)));
     bool follows = m_windowEnd && now >= *m_windowEnd && now - *m_windowEnd < kWindow;
     std::int64_t limit = m_limit;
-    m_carried = follows ? std::clamp<std::int64_t>(limit - spentLocked(), -limit, limit / 4) : 0;
+    // Only a throttled window has a balance: traffic before a limit was set is no debt.
+    bool carries = follows && m_windowThrottled;
+    m_carried = carries ? std::clamp<std::int64_t>(limit - spentLocked(), -limit, limit / 4) : 0;
+    m_windowThrottled = isThrottledLocked();
     m_windowEnd = (follows ? *m_windowEnd : now) + kWindow;
     m_usedInWindow = 0;
     std::uint64_t sum = std::accumulate(m_samples.begin(), m_samples.end(), std::uint64_t{0});

@@ -40,6 +40,14 @@ TEST(BandwidthAccount, PacesTheLimitAcrossTheWindow)
     EXPECT_EQ(account.allowance(start + 2100ms), 1000u + 2500u);
     // After an idle second nothing is carried.
     EXPECT_EQ(account.allowance(start + 4500ms), 0u);
+
+    // Traffic before the limit was set leaves no debt behind.
+    BandwidthAccount late;
+    begin(late, 0, start);
+    late.addUsage(50000, start);
+    late.setLimit(10000);
+    EXPECT_EQ(late.allowance(start + 500ms), 0u) << "the window that saw it is spent";
+    EXPECT_EQ(late.allowance(start + 1100ms), 1000u);
 }
 
 TEST(BandwidthAccount, WaitsUntilAUsefulShareHasBeenPacedOut)

@@ -60,7 +60,7 @@ TEST_F(ThrottledInputStreamTest, WithALimitReadsAreCutToTheAllowance)
     HTTPRequest::setMaxBandwidthPerSecond(4000);
     ThrottledInputStream stream(std::make_unique<LengthRecorder>(100000, asked));
     // Wait (bounded) until more than a quarter of the limit has been paced out.
-    for (int i = 0; i < 200 && allowanceNow() < 1000; ++i)
+    for (int i = 0; i < 400 && allowanceNow() < 1000; ++i)
         std::this_thread::sleep_for(10ms);
     ASSERT_GE(allowanceNow(), 1000u);
     EXPECT_EQ(*stream.read(buffer), 1000u) << "a quarter of the limit at most";
@@ -83,14 +83,6 @@ TEST_F(ThrottledInputStreamTest, WhatTheEndDidNotReturnIsGivenBack)
     EXPECT_EQ(*stream->read(buffer), 0u);
     // Only the 10 bytes read were counted (the allowance may have grown meanwhile).
     EXPECT_GE(allowanceNow() + 10, before);
-}
-
-TEST_F(ThrottledInputStreamTest, FilesAreReadAndMissingFilesRefused)
-{
-    EXPECT_TRUE(ThrottledInputStream::inputStreamWithFileAtPath("/nonexistent/body").isError());
-    auto stream = ThrottledInputStream::inputStreamWithFileAtPath("/proc/self/cmdline");
-    ASSERT_FALSE(stream.isError());
-    EXPECT_GT(*(*stream)->read(buffer), 0u);
 }
 
 } // namespace

@@ -79,7 +79,8 @@ private:
     mutable std::mutex m_lock; // taken after a request's cancelledLock, never before
     std::uint32_t m_limit = 0;
     std::uint64_t m_usedInWindow = 0;
-    std::int64_t m_carried = 0; // what the previous window left over (negative: overdrawn)
+    std::int64_t m_carried = 0;     // what the previous window left over (negative: overdrawn)
+    bool m_windowThrottled = false; // whether the limit applied when the window began
     std::optional<Clock::time_point> m_windowEnd;
     std::deque<std::uint32_t> m_samples;
     std::uint32_t m_average = 0;

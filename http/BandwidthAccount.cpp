@@ -125,7 +125,7 @@ void BandwidthAccount::recordBandwidthUsage(Clock::time_point now)
     std::int64_t limit = m_limit;
     // Only a throttled window has a balance: traffic before a limit was set is no debt.
     bool carries = follows && m_windowThrottled;
-    m_carried = carries ? std::clamp<std::int64_t>(limit - spentLocked(), -limit, limit / 4) : 0;
+    m_carried = carries ? std::clamp<std::int64_t>(limit - spentLocked(), -limit / 4, limit / 4) : 0;
     m_windowThrottled = isThrottledLocked();
     m_windowEnd = (follows ? *m_windowEnd : now) + kWindow;
     m_usedInWindow = 0;

@@ -165,7 +165,6 @@ void BM_Throttling_CancelWhileWaiting(benchmark::State& state)
 
 } // namespace
 
-BENCHMARK(BM_Throttling_CancelWhileWaiting)->Iterations(5)->UseRealTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Throttling_HTTPRequest)
     ->ArgNames({"limit", "downloads"})
     ->Args({14800, 1})
@@ -183,5 +182,7 @@ BENCHMARK(BM_Throttling_CurlLimitRate)
     ->Iterations(1)
     ->UseRealTime()
     ->Unit(benchmark::kMillisecond);
+
+BENCHMARK(BM_Throttling_CancelWhileWaiting)->Iterations(5)->UseRealTime()->Unit(benchmark::kMillisecond);
 
 } // namespace waterline::bench

@@ -9,8 +9,9 @@
 // seconds drifts by up to one second's worth; pacing keeps every span of the transfer
 // near the limit and leaves the transport little to hold. Windows follow one another
 // without gaps while traffic flows, and the balance of a window carries into the
-// next: an overdraft is paid back, and an allowance not taken by the window's end
-// (a waiting thread that woke late) is kept, up to a quarter of a second's worth.
+// next, up to a quarter of a second's worth either way: an overdraft is paid back,
+// and an allowance not taken by the window's end (a waiting thread that woke late)
+// is kept.
 //
 // The account never sleeps. It answers how long a caller should wait, and the caller
 // decides how (in short steps that see a cancel). Times are passed in, so that the

@@ -155,6 +155,7 @@ void HTTPRequest::runExchange()
 
 void HTTPRequest::cancel()
 {
+    answerPendingCredentialsRequestAsCancelled();
     {
         std::lock_guard guard(m_cancelledLock);
         if (isCancelled() || complete())

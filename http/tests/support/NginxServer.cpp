@@ -3,6 +3,7 @@
 #include "NginxConfig.h"
 
 #include <waterline/foundation/FileIO.h>
+#include <waterline/testing/PasswordFile.h>
 #include <waterline/testing/Subprocess.h>
 
 namespace waterline::testing {
@@ -32,6 +33,13 @@ ErrorOr<void> createFolder(const std::filesystem::path& path)
     return {};
 }
 
+ErrorOr<void> writePasswordFiles(const std::filesystem::path& folder, const NginxOptions& options)
+{
+    for (std::size_t index = 0; index < options.protectedAreas.size(); ++index)
+        WL_TRY(writeBasicPasswordFile(nginxPasswordFile(folder, index), options.protectedAreas[index].accounts));
+    return {};
+}
+
 } // namespace
 
 ErrorOr<std::unique_ptr<NginxServer>> NginxServer::start(NginxOptions options)
@@ -40,6 +48,7 @@ ErrorOr<std::unique_ptr<NginxServer>> NginxServer::start(NginxOptions options)
     auto prepare = [&](const std::filesystem::path& folder, std::uint16_t port) -> ErrorOr<std::vector<std::string>> {
         root = folder / "root";
         WL_TRY(createFolder(root));
+        WL_TRY(writePasswordFiles(folder, options));
         auto config = WL_TRY(nginxConfig({.folder = folder, .root = root, .port = port, .options = options}));
         auto configPath = folder / "nginx.conf";
         WL_TRY(writeFileAtomically(configPath, config, {.durable = false}));
@@ -80,6 +89,16 @@ std::string NginxServer::accessLog() const
 bool NginxServer::waitForAccessLog(std::string_view text, std::chrono::milliseconds timeout) const
 {
     return waitForFileText(accessLogPath(), text, timeout);
+}
+
+std::string NginxServer::authLog() const
+{
+    return fileText(authLogPath());
+}
+
+bool NginxServer::waitForAuthLog(std::string_view text, std::chrono::milliseconds timeout) const
+{
+    return waitForFileText(authLogPath(), text, timeout);
 }
 
 std::string NginxServer::redirectPath(int hops, RedirectOptions options)

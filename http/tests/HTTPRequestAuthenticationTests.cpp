@@ -324,6 +324,29 @@ TEST_F(HTTPRequestAuthentication, CancelDuringAPendingPromptEndsTheRequestWithou
     EXPECT_EQ(errorText(*request), "The request was cancelled");
 }
 
+// One request asks at a time; another that waits for its turn holds its own
+// cancelledLock meanwhile, so cancelling it must not wait for the first prompt.
+TEST_F(HTTPRequestAuthentication, ARequestWaitingForItsTurnToAskCanBeCancelled)
+{
+    START_OR_FAIL(server, ScriptedServer::start());
+    server->setResponder(basicRealm(kAladdinBasic));
+    auto delegate = std::make_shared<AskedDelegate>(); // asked, never answers
+    auto first = requestFor(server->url("/a"));
+    first->setDelegate(delegate);
+    first->startAsynchronous();
+    ASSERT_TRUE(runMainUntil([&] { return !delegate->asked.empty(); }));
+    auto second = requestFor(server->url("/b"));
+    second->setDelegate(delegate);
+    second->startAsynchronous();
+    ASSERT_TRUE(server->waitForRequests(2, 5s));
+    runMainUntil([] { return false; }, 0.3); // let the second take up its challenge
+    second->cancel();
+    EXPECT_EQ(errorText(*second), "The request was cancelled");
+    first->cancel();
+    ASSERT_TRUE(runMainUntil([&] { return delegate->failed == 2; }));
+    EXPECT_EQ(delegate->asked.size(), 1u);
+}
+
 TEST_F(HTTPRequestAuthentication, ALateAnswerDoesNotReleaseTheNextQuestion)
 {
     START_OR_FAIL(server, ScriptedServer::start());

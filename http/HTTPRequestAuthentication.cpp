@@ -109,6 +109,16 @@ ProtectionSpace proxySpace(const std::string& host, int port, const std::string&
     return {.kind = ProtectionSpace::Kind::HTTPProxy, .host = host, .port = port, .scheme = "", .realm = realm};
 }
 
+// None unless both the user name and the password are there.
+CredentialsPtr makeCredentials(std::optional<std::string> user, std::optional<std::string> password,
+                               std::optional<std::string> domain)
+{
+    if (!user || !password)
+        return nullptr;
+    return std::make_shared<const AuthenticationCredentials>(AuthenticationCredentials{
+        .username = std::move(*user), .password = std::move(*password), .domain = std::move(domain)});
+}
+
 bool isNTLM(const std::string& scheme)
 {
     return scheme == HTTPAuthentication::kNTLMScheme;
@@ -409,65 +419,56 @@ CredentialsPtr HTTPRequest::findCredentials()
     auto target = url();
     if (!target)
         return nullptr;
-    AuthenticationCredentials found;
-    auto authentication = m_requestAuthentication.get();
-    if (authentication && authentication->requiresAccountDomain()) {
-        if (!domain())
-            setDomain(std::string());
-        found.domain = domain();
-    }
-    auto user = target->user(), secret = target->password();
-    if (!user || !secret) {
-        auto main = mainRequest();
-        if (m_isSizeProbe && main && main->username() && main->password()) {
-            user = main->username();
-            secret = main->password();
-        } else if (username() && password()) {
-            user = username();
-            secret = password();
-        }
-    }
-    if ((!user || !secret) && useKeychainPersistance()) {
-        if (auto saved = savedCredentialsForHost(target->host(), portOrZero(*target), target->scheme(),
-                                                 authenticationRealm().value_or(""))) {
-            user = saved->user;
-            secret = saved->password;
-        }
-    }
-    if (!user || !secret)
+    auto domain = accountDomainFor(ChallengeTarget::Server);
+    if (auto fromURL = makeCredentials(target->user(), target->password(), domain))
+        return fromURL;
+    if (auto fromFields = credentialsFromFields(ChallengeTarget::Server, domain))
+        return fromFields;
+    if (!useKeychainPersistance())
         return nullptr;
-    found.username = *user;
-    found.password = *secret;
-    return std::make_shared<const AuthenticationCredentials>(std::move(found));
+    auto saved = savedCredentialsForHost(target->host(), portOrZero(*target), target->scheme(),
+                                         authenticationRealm().value_or(""));
+    return saved ? makeCredentials(saved->user, saved->password, domain) : nullptr;
 }
 
+// The persistent store is asked for proxies whatever useKeychainPersistance says.
 CredentialsPtr HTTPRequest::findProxyCredentials()
 {
-    AuthenticationCredentials found;
-    auto authentication = m_proxyAuthentication.get();
-    if (authentication && authentication->requiresAccountDomain()) {
-        if (!proxyDomain())
-            setProxyDomain(std::string());
-        found.domain = proxyDomain();
-    }
-    std::optional<std::string> user, secret;
+    auto domain = accountDomainFor(ChallengeTarget::Proxy);
+    if (auto fromFields = credentialsFromFields(ChallengeTarget::Proxy, domain))
+        return fromFields;
+    auto saved = savedCredentialsForProxy(proxyHost().value_or(""), proxyPort(), "http",
+                                          proxyAuthenticationRealm().value_or(""));
+    return saved ? makeCredentials(saved->user, saved->password, domain) : nullptr;
+}
+
+// The account domain when the scheme needs one: the field, set to "" when empty.
+std::optional<std::string> HTTPRequest::accountDomainFor(ChallengeTarget side)
+{
+    bool proxy = side == ChallengeTarget::Proxy;
+    auto authentication = (proxy ? m_proxyAuthentication : m_requestAuthentication).get();
+    if (!authentication || !authentication->requiresAccountDomain())
+        return std::nullopt;
+    auto& field = proxy ? m_proxyDomain : m_domain;
+    if (!field.get())
+        field.set(std::string());
+    return field.get();
+}
+
+// A size probe takes its main request's user name and password when that has both;
+// else the request's own.
+CredentialsPtr HTTPRequest::credentialsFromFields(ChallengeTarget side, const std::optional<std::string>& domain)
+{
+    bool proxy = side == ChallengeTarget::Proxy;
+    auto fromFieldsOf = [&](const HTTPRequest& request) {
+        return proxy ? makeCredentials(request.proxyUsername(), request.proxyPassword(), domain)
+                     : makeCredentials(request.username(), request.password(), domain);
+    };
     auto main = mainRequest();
-    if (m_isSizeProbe && main && main->proxyUsername() && main->proxyPassword()) {
-        user = main->proxyUsername();
-        secret = main->proxyPassword();
-    } else if (proxyUsername() && proxyPassword()) {
-        user = proxyUsername();
-        secret = proxyPassword();
-    } else if (auto saved = savedCredentialsForProxy(proxyHost().value_or(""), proxyPort(), "http",
-                                                     proxyAuthenticationRealm().value_or(""))) {
-        user = saved->user;
-        secret = saved->password;
-    }
-    if (!user || !secret)
-        return nullptr;
-    found.username = *user;
-    found.password = *secret;
-    return std::make_shared<const AuthenticationCredentials>(std::move(found));
+    if (m_isSizeProbe && main)
+        if (auto fromMain = fromFieldsOf(*main))
+            return fromMain;
+    return fromFieldsOf(*this);
 }
 
 // A record for this URL first, then one for the same origin; a record with a realm

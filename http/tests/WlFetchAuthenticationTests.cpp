@@ -2,6 +2,7 @@
 // Its standard input is never a terminal here, so missing or rejected credentials
 // must end the run at once with status 3 rather than wait for a prompt.
 #include "RequestTestSupport.h"
+#include "WlFetchRun.h"
 
 #include <waterline/testing/NginxServer.h>
 #include <waterline/testing/SquidProxy.h>
@@ -11,29 +12,13 @@
 
 using namespace waterline;
 using namespace waterline::testing;
+using waterline::test::fetch;
 using namespace std::chrono_literals;
 using ::testing::HasSubstr;
 
 namespace {
 
-const std::string kTool = std::string(WATERLINE_BINARY_DIR) + "/bin/wl-fetch";
 const std::vector<UserAccount> kAccounts{{"alice", "wonder:land"}};
-
-struct Fetched {
-    int exitCode = -1;
-    std::string output;
-};
-
-Fetched fetch(std::vector<std::string> arguments)
-{
-    arguments.insert(arguments.begin(), kTool);
-    auto result = runCommand(arguments, {.timeout = 30s});
-    if (!result) {
-        ADD_FAILURE() << "cannot run " << kTool << ": " << result.error()->debugDescription();
-        return {};
-    }
-    return {result->exit.exitCode.value_or(-1), result->output};
-}
 
 TEST(WlFetchAuthentication, ServerCredentialsFromTheCommandLine)
 {

@@ -14,7 +14,9 @@
 // it calls out, a request keeps itself alive. Every accessor is thread-safe unless
 // its comment says it belongs to the request's own thread.
 //
-// Lock order: cancelledLock first, then the progress lock or the bandwidth lock.
+// Lock order: cancelledLock first, then the progress lock or the bandwidth lock;
+// cancelledLock, then the delegate authentication lock, then the session credential
+// lock (HTTPRequestAuthentication.cpp).
 #pragma once
 
 #include <waterline/foundation/ConditionLock.h>
@@ -377,6 +379,8 @@ private:
     bool askDelegate(ChallengeTarget side);
     bool showDialog(ChallengeTarget side);
     void notePreemptiveBasicSuccess();
+    std::optional<std::string> accountDomainFor(ChallengeTarget side);
+    CredentialsPtr credentialsFromFields(ChallengeTarget side, const std::optional<std::string>& domain);
 
     AtomicProperty<std::optional<URL>> m_url;
     AtomicProperty<std::weak_ptr<HTTPRequestDelegate>> m_delegate;

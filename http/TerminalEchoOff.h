@@ -3,7 +3,8 @@
 // and also when a terminating or stopping signal (Ctrl-C, Ctrl-\, Ctrl-Z, SIGTERM,
 // SIGHUP) arrives meanwhile: the handler restores the terminal, puts the signal's
 // previous disposition back and raises it again, so the program ends (or stops) as it
-// would have, with a usable terminal. One at a time per process.
+// would have, with a usable terminal; a program continued after Ctrl-Z finds the echo
+// off again. One at a time per process.
 #pragma once
 
 namespace waterline {

@@ -1,6 +1,7 @@
 #include <waterline/testing/ApacheServer.h>
 
 #include <waterline/foundation/FileIO.h>
+#include <waterline/testing/DocumentRoot.h>
 #include <waterline/testing/PasswordFile.h>
 #include <waterline/testing/Subprocess.h>
 
@@ -11,8 +12,6 @@
 namespace waterline::testing {
 
 namespace {
-
-constexpr const char* kDomain = "ApacheServerErrorDomain";
 
 // Apache refuses to serve as root; started as root it needs an account to switch to.
 std::string accountDirectives()
@@ -95,16 +94,6 @@ std::string configuration(const std::filesystem::path& folder, const std::filesy
     return text + options.extraDirectives + "\n";
 }
 
-ErrorOr<void> createFolder(const std::filesystem::path& path)
-{
-    std::error_code error;
-    std::filesystem::create_directories(path, error);
-    if (error)
-        return Error::create(kDomain, error.value(),
-                             "Cannot create the folder " + path.string() + ": " + error.message());
-    return {};
-}
-
 } // namespace
 
 ErrorOr<std::unique_ptr<ApacheServer>> ApacheServer::start(ApacheOptions options)
@@ -112,7 +101,7 @@ ErrorOr<std::unique_ptr<ApacheServer>> ApacheServer::start(ApacheOptions options
     std::filesystem::path root;
     auto prepare = [&](const std::filesystem::path& folder, std::uint16_t port) -> ErrorOr<std::vector<std::string>> {
         root = folder / "root";
-        WL_TRY(createFolder(root));
+        WL_TRY(createFolders(root));
         WL_TRY(writePasswordFiles(folder, options));
         auto configPath = folder / "apache.conf";
         WL_TRY(writeFileAtomically(configPath, configuration(folder, root, port, options),
@@ -125,17 +114,12 @@ ErrorOr<std::unique_ptr<ApacheServer>> ApacheServer::start(ApacheOptions options
 
 std::string ApacheServer::url(std::string_view path) const
 {
-    std::string text = "http://127.0.0.1:" + std::to_string(port());
-    if (!path.starts_with('/'))
-        text += '/';
-    return text + std::string(path);
+    return loopbackURL("http", port(), path);
 }
 
 ErrorOr<void> ApacheServer::writeFile(const std::filesystem::path& relativePath, std::string_view bytes) const
 {
-    auto target = m_root / relativePath;
-    WL_TRY(createFolder(target.parent_path()));
-    return writeFileAtomically(target, bytes, {.permissions = 0644, .durable = false});
+    return writeServedFile(m_root, relativePath, bytes);
 }
 
 std::string ApacheServer::accessLog() const

@@ -584,9 +584,9 @@ bool HTTPRequest::waitForCredentialsAnswer(const std::function<void()>& ask)
     auto handOff = m_authenticationLock.get();
     handOff->lockWhenCondition(kNoExchangePending);
     handOff->unlockWithCondition(kAwaitingAnswer);
-    // A cancel that came before the question answers it here: it may have missed the
-    // awaiting state.
-    if (cancelRequested() && handOff->tryLockWhenCondition(kAwaitingAnswer))
+    // A cancel (or a declining answer) that came before the question answers it here:
+    // it may have missed the awaiting state.
+    if ((cancelRequested() || error()) && handOff->tryLockWhenCondition(kAwaitingAnswer))
         handOff->unlockWithCondition(kAnswered);
     else
         performOnMainThread(ask, false);
@@ -603,13 +603,16 @@ void HTTPRequest::retryUsingSuppliedCredentials()
         handOff->unlockWithCondition(kAnswered);
 }
 
+// Declining fails the request, unless it has already ended (a late answer must not
+// turn a finished request into a failed one); a waiting worker is released.
 void HTTPRequest::cancelAuthentication()
 {
-    auto handOff = m_authenticationLock.get();
-    if (!handOff->tryLockWhenCondition(kAwaitingAnswer))
+    if (complete())
         return;
     failWithError(HTTPRequestErrors::authenticationNeeded());
-    handOff->unlockWithCondition(kAnswered);
+    auto handOff = m_authenticationLock.get();
+    if (handOff->tryLockWhenCondition(kAwaitingAnswer))
+        handOff->unlockWithCondition(kAnswered);
 }
 
 void HTTPRequest::answerPendingCredentialsRequestAsCancelled()

@@ -2,7 +2,9 @@
 
 #include <waterline/foundation/FileIO.h>
 #include <waterline/foundation/RunLoop.h>
+#include <waterline/http/AuthenticationDialog.h>
 #include <waterline/http/CookieStorage.h>
+#include <waterline/http/TerminalAuthenticationPresenter.h>
 
 #include <unistd.h>
 
@@ -37,6 +39,7 @@ Fetcher::Fetcher(FetchOptions options)
 
 int Fetcher::run()
 {
+    AuthenticationDialog::setPresenter(std::make_shared<TerminalAuthenticationPresenter>());
     if (m_options.cookieJar) {
         if (auto loaded = CookieStorage::shared().setPersistentStorePath(*m_options.cookieJar); !loaded) {
             std::cerr << "wl-fetch: " << loaded.error()->localizedDescription() << "\n";

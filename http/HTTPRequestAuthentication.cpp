@@ -404,11 +404,17 @@ bool HTTPRequest::applyWith(HTTPAuthentication& authentication, const Authentica
     auto applied = authentication.apply(credentials, message);
     if (!applied)
         return false;
+    // One way of answering per target: a header from an earlier scheme would go out
+    // beside the transport's own, and the transport's beside a header.
     bool proxy = authentication.target() == Target::Proxy;
+    (proxy ? m_proxyNTLMCredentials : m_serverNTLMCredentials).set(applied->transportCredentials);
     if (applied->headerValue)
         (void)addRequestHeader(authentication.headerName(), *applied->headerValue);
-    if (applied->transportCredentials)
-        (proxy ? m_proxyNTLMCredentials : m_serverNTLMCredentials).set(applied->transportCredentials);
+    else
+        m_requestHeaders.modify([&](std::optional<HTTPHeaderFields>& headers) {
+            if (headers)
+                headers->remove(authentication.headerName());
+        });
     return true;
 }
 

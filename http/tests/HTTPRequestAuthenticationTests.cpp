@@ -426,6 +426,47 @@ TEST_F(HTTPRequestAuthentication, ProxyCredentialsAreAnsweredAndOutliveClearSess
     EXPECT_EQ(proxy->requests().back().header("Proxy-Authorization"), "Basic cHJveHk6c2VjcmV0");
 }
 
+// NTLM is the transport's: the whole handshake runs within one attempt on one
+// connection, and its interim challenge (with a body of its own) is passed over.
+TEST_F(HTTPRequestAuthentication, NTLMRunsItsHandshakeWithinOneAttempt)
+{
+    START_OR_FAIL(server, ScriptedServer::start());
+    std::atomic<bool> acceptAnswer{true};
+    server->setResponder([&](const testing::RecordedRequest& request) {
+        auto sent = request.header("Authorization").value_or("");
+        ScriptedReply reply = ScriptedReply::challenge(401, {"NTLM", R"(Basic realm="r")"}, "no");
+        if (sent.starts_with("NTLM TlRMTVNTUAABAAAA")) // negotiate: answered with a challenge message
+            reply = ScriptedReply::challenge(401, {"NTLM TlRMTVNTUAACAAAAAAAAAAAAAAABAgAAASNFZ4mrze8="}, "interim");
+        else if (sent.starts_with("NTLM TlRMTVNTUAADAAAA") && acceptAnswer) // authenticate
+            reply = ScriptedReply::response(200, {}, "through");
+        reply.after = testing::AfterReply::KeepAlive;
+        return reply;
+    });
+    auto configure = [](HTTPRequest& request) {
+        request.setUsername("dave");
+        request.setPassword("secret");
+        request.setDomain("OFFICE");
+    };
+    auto request = requestFor(server->url("/ntlm"));
+    configure(*request);
+    request->startSynchronous();
+    ASSERT_EQ(request->responseStatusCode(), 200) << errorText(*request);
+    EXPECT_EQ(test::bodyText(*request), "through");
+    EXPECT_EQ(request->authenticationScheme(), "NTLM");
+    auto requests = server->requests();
+    ASSERT_EQ(requests.size(), 3u);
+    EXPECT_EQ(requests[0].header("Authorization"), std::nullopt) << "with a domain nothing goes out first";
+    EXPECT_EQ(requests[1].connection, requests[2].connection);
+
+    // A refused answer ends the request: there is nobody to ask.
+    acceptAnswer = false;
+    HTTPRequest::clearSession();
+    auto refused = requestFor(server->url("/ntlm"));
+    configure(*refused);
+    refused->startSynchronous();
+    EXPECT_EQ(errorText(*refused), "Authentication needed");
+}
+
 TEST_F(HTTPRequestAuthentication, SessionCookiesReplaceTheirNamesakesOnly)
 {
     auto url = *URL::parse("http://example.com/");

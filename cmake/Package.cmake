@@ -34,7 +34,7 @@ set(CPACK_COMPONENT_RUNTIME_DESCRIPTION
 set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_NAME waterline-dev)
 set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_SECTION libdevel)
 set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_DEPENDS
-    "pkg-config, libturbojpeg0-dev, libjpeg62-turbo-dev, libpng-dev, libexif-dev, libcurl4-openssl-dev, zlib1g-dev, libpsl-dev, libssl-dev, duktape-dev")
+    "pkg-config, libturbojpeg0-dev, libjpeg62-turbo-dev, libpng-dev, libexif-dev, libcurl4-openssl-dev, zlib1g-dev, libpsl-dev, libssl-dev, duktape-dev, libsecret-1-dev")
 set(CPACK_COMPONENT_DEVELOPMENT_DESCRIPTION
     "Waterline libraries for C++ programs
  Static libraries, headers, CMake package and pkg-config files of the Waterline

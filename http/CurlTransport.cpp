@@ -140,6 +140,9 @@ private:
     bool hasPendingEvent() const;
     std::size_t buffered() const { return m_buffer.size() - m_bufferOffset; }
     void detach();
+    void setNTLMCredentials();
+    bool isInterimChallenge(int statusCode) const;
+    bool headerComplete() const;
 
     HTTPTransportMessage m_message;
     std::function<void(Event)> m_onEvent;
@@ -157,6 +160,10 @@ private:
     bool m_signalled = false;
 
     ResponseHeaderParser m_headerParser;
+    // The last challenge the NTLM handshake passed over; the response itself when the
+    // exchange ends without another.
+    std::optional<ResponseHeaderBlock> m_lastInterimChallenge;
+    std::string m_ntlmUser, m_proxyNTLMUser;
     bool m_announcedHeader = false;
     std::string m_buffer;
     std::size_t m_bufferOffset = 0;
@@ -440,7 +447,9 @@ ErrorOr<void> CurlTransport::configure()
     if (auto unsafe = m_message.headers.firstUnsafeField())
         return Error::create(kTransportErrorDomain, CURLE_BAD_FUNCTION_ARGUMENT,
                              "A header name or value holds a line break or NUL: '" + unsafe->first + "'");
-    m_urlText = m_message.url.string();
+    // Without user information: curl would answer with it on its own.
+    const URL& url = m_message.url;
+    m_urlText = url.scheme() + "://" + url.hostAndPort() + url.pathAndQuery();
     curl_easy_setopt(m_easy, CURLOPT_URL, m_urlText.c_str());
     curl_easy_setopt(m_easy, CURLOPT_PRIVATE, this);
     curl_easy_setopt(m_easy, CURLOPT_ERRORBUFFER, m_errorText);
@@ -477,6 +486,7 @@ ErrorOr<void> CurlTransport::configure()
             = m_message.proxy->scheme + "://" + m_message.proxy->host + ":" + std::to_string(m_message.proxy->port);
     curl_easy_setopt(m_easy, CURLOPT_PROXY, m_proxyText.c_str());
     curl_easy_setopt(m_easy, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
+    setNTLMCredentials();
 
     const std::string& method = m_message.method;
     if (method == "HEAD") {
@@ -509,6 +519,37 @@ void CurlTransport::setHeaders()
     curl_easy_setopt(m_easy, CURLOPT_HTTPHEADER, m_headerList);
 }
 
+// "DOMAIN\\user" when there is a domain, as curl expects it.
+void CurlTransport::setNTLMCredentials()
+{
+    auto userText = [](const HTTPTransportCredentials& credentials) {
+        return credentials.domain.empty() ? credentials.user : credentials.domain + "\\" + credentials.user;
+    };
+    if (const auto& server = m_message.serverNTLMCredentials) {
+        m_ntlmUser = userText(*server);
+        curl_easy_setopt(m_easy, CURLOPT_HTTPAUTH, CURLAUTH_NTLM);
+        curl_easy_setopt(m_easy, CURLOPT_USERNAME, m_ntlmUser.c_str());
+        curl_easy_setopt(m_easy, CURLOPT_PASSWORD, server->password.c_str());
+    }
+    if (const auto& proxy = m_message.proxyNTLMCredentials) {
+        m_proxyNTLMUser = userText(*proxy);
+        curl_easy_setopt(m_easy, CURLOPT_PROXYAUTH, CURLAUTH_NTLM);
+        curl_easy_setopt(m_easy, CURLOPT_PROXYUSERNAME, m_proxyNTLMUser.c_str());
+        curl_easy_setopt(m_easy, CURLOPT_PROXYPASSWORD, proxy->password.c_str());
+    }
+}
+
+bool CurlTransport::isInterimChallenge(int statusCode) const
+{
+    return (statusCode == 401 && m_message.serverNTLMCredentials)
+        || (statusCode == 407 && m_message.proxyNTLMCredentials);
+}
+
+bool CurlTransport::headerComplete() const
+{
+    return responseHeader() != nullptr;
+}
+
 int CurlTransport::onCloseSocket(void* multi, curl_socket_t socket)
 {
     static_cast<CurlMulti*>(multi)->forgetSocket(socket);
@@ -519,11 +560,21 @@ std::size_t CurlTransport::onHeader(char* data, std::size_t size, std::size_t co
 {
     auto& transport = *static_cast<CurlTransport*>(self);
     if (transport.m_headerParser.state() == ResponseHeaderParser::State::Incomplete) {
+        if (transport.m_lastInterimChallenge) { // a body of the passed-over challenge is not the response's
+            transport.m_buffer.clear();
+            transport.m_bufferOffset = 0;
+        }
         transport.m_headerParser.feed({data, size * count});
         if (transport.m_headerParser.state() == ResponseHeaderParser::State::Malformed)
             return 0; // makes curl fail the exchange with a write error
-        if (transport.m_headerParser.state() == ResponseHeaderParser::State::Complete)
+        if (transport.m_headerParser.state() == ResponseHeaderParser::State::Complete) {
+            if (transport.isInterimChallenge(transport.m_headerParser.block().statusCode)) {
+                transport.m_lastInterimChallenge = transport.m_headerParser.block();
+                transport.m_headerParser = ResponseHeaderParser();
+                return size * count;
+            }
             transport.signal();
+        }
     }
     return size * count;
 }
@@ -598,8 +649,8 @@ void CurlTransport::didFinish(CURLcode result)
 
 bool CurlTransport::hasPendingEvent() const
 {
-    bool headerWaiting = m_headerParser.state() == ResponseHeaderParser::State::Complete && !m_announcedHeader;
-    return headerWaiting || buffered() > 0 || (m_finished && !m_announcedEnd);
+    bool headerWaiting = headerComplete() && !m_announcedHeader;
+    return headerWaiting || (buffered() > 0 && headerComplete()) || (m_finished && !m_announcedEnd);
 }
 
 // Delivers the waiting events in order: the complete header block, then body bytes
@@ -609,7 +660,7 @@ void CurlTransport::deliverNextEvent()
     m_signalled = false;
     while (!m_closed.load() && hasPendingEvent()) {
         Event event;
-        if (m_headerParser.state() == ResponseHeaderParser::State::Complete && !m_announcedHeader) {
+        if (headerComplete() && !m_announcedHeader) {
             m_announcedHeader = true;
             event = Event::BytesAvailable;
         } else if (buffered() > 0) { // bytes that came before a failure are still delivered
@@ -630,7 +681,11 @@ void CurlTransport::deliverNextEvent()
 
 const ResponseHeaderBlock* CurlTransport::responseHeader() const
 {
-    return m_headerParser.state() == ResponseHeaderParser::State::Complete ? &m_headerParser.block() : nullptr;
+    if (m_headerParser.state() == ResponseHeaderParser::State::Complete)
+        return &m_headerParser.block();
+    if (m_finished && m_lastInterimChallenge)
+        return &*m_lastInterimChallenge;
+    return nullptr;
 }
 
 std::size_t CurlTransport::read(std::span<std::uint8_t> buffer)

@@ -157,6 +157,7 @@ void HTTPRequest::cancel()
 {
     if (!complete())
         m_cancelRequested.store(true); // seen by a pass waiting for bandwidth
+    answerPendingCredentialsRequestAsCancelled();
     {
         std::lock_guard guard(m_cancelledLock);
         if (isCancelled() || complete())

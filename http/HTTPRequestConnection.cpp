@@ -118,6 +118,7 @@ void HTTPRequest::startRequest()
     std::lock_guard guard(m_cancelledLock);
     if (isCancelled())
         return;
+    renewAuthenticationLock();
     m_complete.set(false);
     m_totalBytesRead.set(0);
     m_lastBytesRead = 0;
@@ -139,6 +140,8 @@ void HTTPRequest::startRequest()
     message.validatesSecureCertificate = validatesSecureCertificate();
     message.certificateAuthorityFile = certificateAuthorityFile();
     message.receiveBufferLimit = receiveBufferLimitForThrottling();
+    message.serverNTLMCredentials = m_serverNTLMCredentials.get();
+    message.proxyNTLMCredentials = m_proxyNTLMCredentials.get();
     if (!openBodyForSending(message)) {
         failWithError(streamSetupError("Unable to create read stream"));
         return;
@@ -257,6 +260,7 @@ bool HTTPRequest::readResponseHeadersReturningAuthenticationFailure()
         m_authenticationChallengeInProgress.set(true);
         return true;
     }
+    notePreemptiveBasicSuccess();
     takeContentLength(block->fields);
     takeContentType(block->fields);
     takeCookies(*block);
@@ -315,8 +319,11 @@ void HTTPRequest::takeCookies(const ResponseHeaderBlock& block)
             cookies.push_back(std::move(*cookie));
     }
     m_responseCookies.set(cookies);
-    if (useCookiePersistance() && !cookies.empty())
+    if (useCookiePersistance() && !cookies.empty()) {
         (void)CookieStorage::shared().setCookies(cookies, *target);
+        for (const auto& cookie : cookies)
+            addSessionCookie(cookie);
+    }
 }
 
 // Marks a redirect to follow: only to http and https, relative targets resolved
@@ -375,6 +382,7 @@ void HTTPRequest::dropCredentialsForAnotherOrigin(const URL& target)
     setProxyUsername(std::nullopt);
     setProxyPassword(std::nullopt);
     m_proxyDomain.set(std::nullopt);
+    forgetAuthenticationForAnotherOrigin();
 }
 
 void HTTPRequest::handleStreamComplete()
@@ -489,16 +497,6 @@ void HTTPRequest::removeTemporaryDownloadFile()
             failWithError(fileOperationError("Failed to delete file at path '" + *path + "'", cause.value()));
     }
     setTemporaryFileDownloadPath(std::nullopt);
-}
-
-// Until the authentication layer answers challenges, a challenge the request cannot
-// meet ends it as "Authentication needed".
-void HTTPRequest::attemptToApplyCredentialsAndResume()
-{
-    if (error() || isCancelled())
-        return;
-    cancelLoad();
-    failWithError(HTTPRequestErrors::authenticationNeeded());
 }
 
 } // namespace waterline

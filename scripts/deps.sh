@@ -20,8 +20,12 @@ packages=(
   iproute2
   # http/: transport, gzip, TLS, cookies' public suffixes, proxy auto-configuration
   libcurl4-openssl-dev zlib1g-dev libssl-dev libpsl-dev duktape-dev openssl ca-certificates
-  # http/ tests and benchmarks: the servers they start on loopback, and the curl command
-  nginx apache2 apache2-utils squid curl
+  # http/: the persistent credential store (Secret Service)
+  libsecret-1-dev
+  # http/ tests and benchmarks: the servers they start on loopback (squid brings its
+  # basic_ncsa_auth and ntlm_fake_auth helpers), the curl command, and a private
+  # session bus with a Secret Service for the credential store's tests
+  nginx apache2 apache2-utils squid curl dbus-daemon gnome-keyring
   # bench/: the peers we measure against
   rapidjson-dev nlohmann-json3-dev libboost-json1.81-dev libsimdjson-dev libssl-dev
   # screenshots under a real X server

@@ -51,6 +51,11 @@ void Automation::key(std::string name, std::function<void()> done)
     m_app.postEvent(InputEvent::keyPress(std::move(name)), std::move(done));
 }
 
+void Automation::typeText(std::string text, std::function<void()> done)
+{
+    m_app.postEvent(InputEvent::textInput(std::move(text)), std::move(done));
+}
+
 void Automation::scroll(PointF p, double dx, double dy, std::function<void()> done)
 {
     m_app.postEvent(InputEvent::wheel(p, dx, dy), std::move(done));

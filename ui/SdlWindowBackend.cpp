@@ -98,6 +98,9 @@ public:
                 if (!e.key.repeat)
                     out.push_back(InputEvent::keyPress(SDL_GetKeyName(e.key.keysym.sym)));
                 break;
+            case SDL_TEXTINPUT:
+                out.push_back(InputEvent::textInput(e.text.text));
+                break;
             default:
                 break;
             }

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <utility>
 
 namespace waterline {
 namespace {
@@ -78,6 +79,9 @@ Window::~Window()
 {
     if (m_popover)
         m_popover->dismiss();
+    if (m_sheet)
+        dismissSheet(*m_sheet);
+    m_focused = nullptr;
     m_tracking = nullptr;
     m_dismissed.clear();
     m_alerts.clear();
@@ -178,9 +182,67 @@ void Window::removePopover(Popover& popover)
 
 void Window::forgetView(View& view)
 {
-    for (Window* w : liveWindows())
+    for (Window* w : liveWindows()) {
         if (w->m_tracking == &view)
             w->m_tracking = nullptr;
+        if (w->m_focused == &view)
+            w->m_focused = nullptr;
+        if (w->m_sheet == &view) {
+            w->m_sheet = nullptr;
+            w->markAllDirty();
+        }
+    }
+}
+
+// ---- sheets and focus
+
+void Window::presentSheet(View& sheet)
+{
+    if (m_sheet && m_sheet != &sheet)
+        dismissSheet(*m_sheet);
+    m_sheet = &sheet;
+    sheet.attachToWindow(this);
+    // Modal: a touch in progress behind it ends here.
+    if (m_tracking && !m_tracking->isDescendantOf(sheet)) {
+        View* tracked = m_tracking;
+        m_tracking = nullptr;
+        tracked->touchCancelled();
+    }
+    markAllDirty();
+}
+
+void Window::dismissSheet(View& sheet)
+{
+    if (m_sheet != &sheet)
+        return;
+    cancelTouchWithin(sheet);
+    if (m_focused && m_focused->isDescendantOf(sheet))
+        setFocusedView(nullptr);
+    sheet.attachToWindow(nullptr);
+    m_sheet = nullptr;
+    markAllDirty();
+}
+
+void Window::setFocusedView(View* view)
+{
+    if (view == m_focused)
+        return;
+    View* previous = std::exchange(m_focused, view);
+    if (previous)
+        previous->focusChanged(false);
+    if (view)
+        view->focusChanged(true);
+}
+
+bool Window::offerToFocusedView(const std::function<bool(View&)>& handles)
+{
+    // Behind a sheet nothing hears keys, focused or not.
+    if (m_sheet && m_focused && !m_focused->isDescendantOf(*m_sheet))
+        return false;
+    for (View* v = m_focused; v; v = v->parent())
+        if (handles(*v))
+            return true;
+    return false;
 }
 
 void Window::retire(Window* window, std::unique_ptr<View> view)
@@ -220,6 +282,9 @@ void Window::dispatch(const InputEvent& event)
         case InputEvent::Type::Key:
             key(event.key);
             break;
+        case InputEvent::Type::Text:
+            text(event.key);
+            break;
         case InputEvent::Type::Quit:
             break;
         }
@@ -232,6 +297,8 @@ View* Window::hitTestAll(PointF p)
 {
     if (AlertView* alert = frontAlert())
         return alert->hitTest(p);
+    if (m_sheet)
+        return m_sheet->frame().contains(p) ? m_sheet->hitTest(p) : nullptr;
     if (m_popover) {
         View& panel = m_popover->panel();
         return panel.frame().contains(p) ? panel.hitTest(p) : nullptr;
@@ -256,6 +323,10 @@ void Window::pointerDown(PointF p)
     }
     if (AlertView* alert = frontAlert()) {
         beginTouch(alert->hitTest(p), p); // modal: a press beside the alert reaches nothing
+        return;
+    }
+    if (m_sheet) {
+        beginTouch(hitTestAll(p), p); // modal: a press beside the sheet reaches nothing
         return;
     }
     if (m_popover && !m_popover->panel().frame().contains(p)) {
@@ -300,12 +371,26 @@ void Window::key(const std::string& name)
             alert->dismissWithButtonIndex(0);
         return; // modal: other keys wait until the alert is answered
     }
+    if (offerToFocusedView([&](View& v) { return v.keyPressed(name); }))
+        return;
+    if (m_sheet) {
+        if (!m_focused || !m_focused->isDescendantOf(*m_sheet))
+            m_sheet->keyPressed(name);
+        return; // modal: nothing behind the sheet hears keys
+    }
     if (m_popover && isEscape) {
         m_popover->dismissedByWindow();
         return;
     }
     if (onKey)
         onKey(name);
+}
+
+void Window::text(const std::string& typed)
+{
+    if (frontAlert())
+        return;
+    offerToFocusedView([&](View& v) { return v.textInput(typed); });
 }
 
 // ---- drawing
@@ -352,6 +437,10 @@ std::vector<PixelRect> Window::render()
     m_root->drawTree(m_canvas);
     if (m_popover)
         m_popover->panel().drawTree(m_canvas);
+    if (m_sheet) {
+        m_canvas.fillRect({0, 0, kScreenSize.width, kScreenSize.height}, kDim);
+        m_sheet->drawTree(m_canvas);
+    }
     if (AlertView* alert = frontAlert()) {
         m_canvas.fillRect({0, 0, kScreenSize.width, kScreenSize.height}, kDim);
         alert->drawTree(m_canvas);

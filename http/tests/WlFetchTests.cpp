@@ -1,6 +1,7 @@
 // wl-fetch end to end: the built tool, spawned against real servers, for its main
 // options and exit statuses.
 #include "RequestTestSupport.h"
+#include "WlFetchRun.h"
 
 #include <waterline/foundation/FileIO.h>
 #include <waterline/testing/NginxServer.h>
@@ -18,25 +19,6 @@ using namespace std::chrono_literals;
 using ::testing::HasSubstr;
 
 namespace {
-
-const std::string kTool = std::string(WATERLINE_BINARY_DIR) + "/bin/wl-fetch";
-
-struct Fetched {
-    int exitCode = -1;
-    std::string output;
-};
-
-// Runs wl-fetch with `arguments`; fails the test when it cannot be run at all.
-Fetched fetch(std::vector<std::string> arguments)
-{
-    arguments.insert(arguments.begin(), kTool);
-    auto result = runCommand(arguments, {.timeout = 30s});
-    if (!result) {
-        ADD_FAILURE() << "cannot run " << kTool << ": " << result.error()->debugDescription();
-        return {};
-    }
-    return {result->exit.exitCode.value_or(-1), result->output};
-}
 
 TEST(WlFetch, DownloadsToStdoutAndFilesAndDecodesGzip)
 {

@@ -27,6 +27,13 @@ const char* const kFetchUsage = "usage: wl-fetch URL... [options]\n"
                                 "  -D FILE             write the status line and headers to FILE\n"
                                 "  --fail              exit 22 when the status is 400 or above\n"
                                 "  -v                  tell what is sent and received on standard error\n"
+                                "  -u USER[:PASSWORD]  credentials for the server (the password is asked for on a\n"
+                                "                      terminal when missing)\n"
+                                "  --domain DOMAIN     account domain for NTLM (server and proxy)\n"
+                                "  --proxy-user USER[:PASSWORD]  credentials for the proxy\n"
+                                "  --keychain          look up and keep credentials in the credential store\n"
+                                "  --no-session        neither use nor keep credentials of earlier requests\n"
+                                "  --no-prompt         never ask for credentials; fail with status 3 instead\n"
                                 "  --help              this text\n"
                                 "Exit status: 0 done, 1-10 the request's error code, 22 with --fail, 64 bad usage.\n";
 
@@ -43,6 +50,14 @@ std::optional<std::pair<std::string, int>> parseHostAndPort(const std::string& t
     if (failure != std::errc{} || end != digits.data() + digits.size() || port <= 0 || port > 65535)
         return std::nullopt;
     return std::pair{text.substr(0, colon), port};
+}
+
+Credentials parseCredentials(const std::string& text)
+{
+    auto colon = text.find(':');
+    if (colon == std::string::npos)
+        return {.user = text, .password = std::nullopt};
+    return {.user = text.substr(0, colon), .password = text.substr(colon + 1)};
 }
 
 std::optional<std::pair<std::string, std::string>> parseHeader(const std::string& text)
@@ -78,6 +93,12 @@ std::optional<std::string> takeValue(FetchOptions& options, const std::string& n
         options.cookieJar = value;
     else if (name == "-D")
         options.headerDumpPath = value;
+    else if (name == "-u")
+        options.user = parseCredentials(value);
+    else if (name == "--proxy-user")
+        options.proxyUser = parseCredentials(value);
+    else if (name == "--domain")
+        options.domain = value;
     else if (name == "-H") {
         auto header = parseHeader(value);
         if (!header)
@@ -104,6 +125,7 @@ bool takeFlag(FetchOptions& options, const std::string& name)
         {"--http1.0", &FetchOptions::httpOne},      {"-k", &FetchOptions::insecure},
         {"--insecure", &FetchOptions::insecure},    {"-i", &FetchOptions::includeHeaders},
         {"--fail", &FetchOptions::failOnHTTPError}, {"-v", &FetchOptions::verbose},
+        {"--keychain", &FetchOptions::keychain},
     };
     if (auto it = setters.find(name); it != setters.end()) {
         options.*(it->second) = true;
@@ -113,6 +135,10 @@ bool takeFlag(FetchOptions& options, const std::string& name)
         options.compressed = false;
     else if (name == "--no-redirect")
         options.redirect = false;
+    else if (name == "--no-session")
+        options.session = false;
+    else if (name == "--no-prompt")
+        options.prompt = false;
     else
         return false;
     return true;
@@ -121,7 +147,7 @@ bool takeFlag(FetchOptions& options, const std::string& name)
 bool takesValue(const std::string& name)
 {
     for (const char* known : {"-o", "-X", "-d", "--data-binary", "-H", "-A", "--timeout", "--cacert", "--proxy",
-                              "--pac", "--cookie-jar", "-D"})
+                              "--pac", "--cookie-jar", "-D", "-u", "--proxy-user", "--domain"})
         if (name == known)
             return true;
     return false;

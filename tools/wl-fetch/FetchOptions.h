@@ -10,6 +10,12 @@
 
 namespace waterline::fetch {
 
+// "USER" or "USER:PASSWORD" (the password may hold ':').
+struct Credentials {
+    std::string user;
+    std::optional<std::string> password;
+};
+
 struct FetchOptions {
     std::vector<std::string> urls;
     std::optional<std::string> outputPath;                    // -o; else the body goes to stdout
@@ -33,6 +39,12 @@ struct FetchOptions {
     std::optional<std::string> headerDumpPath;                // -D
     bool failOnHTTPError = false;                             // --fail
     bool verbose = false;                                     // -v
+    std::optional<Credentials> user;                          // -u USER[:PASSWORD]
+    std::optional<std::string> domain;                        // --domain (NTLM)
+    std::optional<Credentials> proxyUser;                     // --proxy-user USER[:PASSWORD]
+    bool keychain = false;                                    // --keychain: keep credentials across runs
+    bool session = true;                                      // --no-session clears it
+    bool prompt = true;                                       // --no-prompt clears it
 };
 
 struct HelpRequested {};

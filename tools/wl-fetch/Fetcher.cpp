@@ -2,7 +2,11 @@
 
 #include <waterline/foundation/FileIO.h>
 #include <waterline/foundation/RunLoop.h>
+#include <waterline/http/AuthenticationDialog.h>
 #include <waterline/http/CookieStorage.h>
+#include <waterline/http/TerminalAuthenticationPresenter.h>
+
+#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -35,6 +39,7 @@ Fetcher::Fetcher(FetchOptions options)
 
 int Fetcher::run()
 {
+    AuthenticationDialog::setPresenter(std::make_shared<TerminalAuthenticationPresenter>());
     if (m_options.cookieJar) {
         if (auto loaded = CookieStorage::shared().setPersistentStorePath(*m_options.cookieJar); !loaded) {
             std::cerr << "wl-fetch: " << loaded.error()->localizedDescription() << "\n";
@@ -110,6 +115,7 @@ ErrorOr<std::shared_ptr<HTTPRequest>> Fetcher::makeRequest(const std::string& te
         }
     }
     WL_TRY(configureBody(*request));
+    configureCredentials(*request);
     return request;
 }
 
@@ -125,6 +131,27 @@ ErrorOr<void> Fetcher::configureBody(HTTPRequest& request)
         request.setPostBodyFilePath(*m_options.dataFile);
     }
     return {};
+}
+
+// Prompts go to the terminal, and only when there is one and they are allowed: without
+// one, missing or rejected credentials end the request at once (status 3).
+void Fetcher::configureCredentials(HTTPRequest& request)
+{
+    if (m_options.user) {
+        request.setUsername(m_options.user->user);
+        request.setPassword(m_options.user->password);
+    }
+    request.setDomain(m_options.domain);
+    if (m_options.proxyUser) {
+        request.setProxyUsername(m_options.proxyUser->user);
+        request.setProxyPassword(m_options.proxyUser->password);
+        request.setProxyDomain(m_options.domain);
+    }
+    request.setUseKeychainPersistance(m_options.keychain);
+    request.setUseSessionPersistance(m_options.session);
+    bool mayPrompt = m_options.prompt && ::isatty(STDIN_FILENO) == 1;
+    request.setShouldPresentAuthenticationDialog(mayPrompt);
+    request.setShouldPresentProxyAuthenticationDialog(mayPrompt);
 }
 
 bool Fetcher::implements(std::string_view callback) const

@@ -31,6 +31,7 @@ private:
     void finishAll();
     ErrorOr<std::shared_ptr<HTTPRequest>> makeRequest(const std::string& text);
     ErrorOr<void> configureBody(HTTPRequest& request);
+    void configureCredentials(HTTPRequest& request);
     void writeResponse(HTTPRequest& request);
     void describeExchange(HTTPRequest& request);
     void noteFailure(int exitCode, const std::string& description);

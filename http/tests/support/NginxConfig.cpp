@@ -4,6 +4,8 @@
 #include <pwd.h>
 #include <unistd.h>
 
+#include <waterline/testing/PasswordFile.h>
+
 #include <algorithm>
 #include <array>
 #include <cctype>
@@ -135,6 +137,24 @@ ErrorOr<std::string> cookieLocations(const NginxOptions& options)
     return text;
 }
 
+ErrorOr<std::string> protectedAreaLocations(const NginxConfigInput& input)
+{
+    std::string text;
+    const auto& areas = input.options.protectedAreas;
+    for (std::size_t index = 0; index < areas.size(); ++index) {
+        const auto& area = areas[index];
+        WL_TRY(validateProtectedArea(area));
+        if (area.scheme != AuthScheme::Basic)
+            return Error::create(kDomain, 3,
+                                 std::string("nginx offers Basic authentication only, not ") + toString(area.scheme));
+        text += "    location " + area.path + " { alias " + pathText(input.root) + "/; auth_basic "
+            + WL_TRY(nginxString(area.realm)) + "; auth_basic_user_file "
+            + pathText(nginxPasswordFile(input.folder, index)) + "; access_log " + pathText(input.folder / "auth.log")
+            + " auth; " + area.extraDirectives + " }\n";
+    }
+    return text;
+}
+
 std::string tlsDirectives(const NginxOptions& options)
 {
     if (!options.tls)
@@ -158,6 +178,8 @@ std::string httpSettings(const std::filesystem::path& folder)
     std::string text
         = "    log_format requests '$request_method $request_uri $server_protocol $status $body_bytes_sent "
           "range=$http_range';\n"
+          "    log_format auth '$request_method $request_uri $status user=$remote_user "
+          "authorization=$http_authorization';\n"
           "    access_log "
         + pathText(folder / "access.log") + " requests;\n";
     for (const char* kind : {"client_body", "proxy", "fastcgi", "uwsgi", "scgi"})
@@ -174,6 +196,11 @@ std::string httpSettings(const std::filesystem::path& folder)
 
 } // namespace
 
+std::filesystem::path nginxPasswordFile(const std::filesystem::path& folder, std::size_t index)
+{
+    return folder / ("htpasswd-" + std::to_string(index));
+}
+
 ErrorOr<std::string> nginxConfig(const NginxConfigInput& input)
 {
     bool tls = input.options.tls.has_value();
@@ -187,6 +214,7 @@ ErrorOr<std::string> nginxConfig(const NginxConfigInput& input)
     text += "    location /echo { " + echoDirectives() + " }\n";
     text += redirectChainLocations(origin);
     text += WL_TRY(cookieLocations(input.options));
+    text += WL_TRY(protectedAreaLocations(input));
     text += input.options.extraServerDirectives + "\n";
     text += "  }\n}\n";
     return text;

@@ -18,6 +18,9 @@ struct NginxConfigInput {
     const NginxOptions& options;
 };
 
+// The Basic password file of options.protectedAreas[index], inside the server's folder.
+std::filesystem::path nginxPasswordFile(const std::filesystem::path& folder, std::size_t index);
+
 // Fails when a value given by the test cannot be written into nginx's syntax safely.
 ErrorOr<std::string> nginxConfig(const NginxConfigInput& input);
 

@@ -3,6 +3,8 @@
 #include "NginxConfig.h"
 
 #include <waterline/foundation/FileIO.h>
+#include <waterline/testing/DocumentRoot.h>
+#include <waterline/testing/PasswordFile.h>
 #include <waterline/testing/Subprocess.h>
 
 namespace waterline::testing {
@@ -22,13 +24,10 @@ const char* locationName(RedirectLocation location)
     return "";
 }
 
-ErrorOr<void> createFolder(const std::filesystem::path& path)
+ErrorOr<void> writePasswordFiles(const std::filesystem::path& folder, const NginxOptions& options)
 {
-    std::error_code error;
-    std::filesystem::create_directories(path, error);
-    if (error)
-        return Error::create("NginxServerErrorDomain", error.value(),
-                             "Cannot create the folder " + path.string() + ": " + error.message());
+    for (std::size_t index = 0; index < options.protectedAreas.size(); ++index)
+        WL_TRY(writeBasicPasswordFile(nginxPasswordFile(folder, index), options.protectedAreas[index].accounts));
     return {};
 }
 
@@ -39,7 +38,8 @@ ErrorOr<std::unique_ptr<NginxServer>> NginxServer::start(NginxOptions options)
     std::filesystem::path root;
     auto prepare = [&](const std::filesystem::path& folder, std::uint16_t port) -> ErrorOr<std::vector<std::string>> {
         root = folder / "root";
-        WL_TRY(createFolder(root));
+        WL_TRY(createFolders(root));
+        WL_TRY(writePasswordFiles(folder, options));
         auto config = WL_TRY(nginxConfig({.folder = folder, .root = root, .port = port, .options = options}));
         auto configPath = folder / "nginx.conf";
         WL_TRY(writeFileAtomically(configPath, config, {.durable = false}));
@@ -59,17 +59,12 @@ NginxServer::NginxServer(std::unique_ptr<ServerProcess> process, std::filesystem
 
 std::string NginxServer::url(std::string_view path) const
 {
-    std::string text = std::string(m_usesTLS ? "https" : "http") + "://127.0.0.1:" + std::to_string(port());
-    if (!path.starts_with('/'))
-        text += '/';
-    return text + std::string(path);
+    return loopbackURL(m_usesTLS ? "https" : "http", port(), path);
 }
 
 ErrorOr<void> NginxServer::writeFile(const std::filesystem::path& relativePath, std::string_view bytes) const
 {
-    auto target = m_root / relativePath;
-    WL_TRY(createFolder(target.parent_path()));
-    return writeFileAtomically(target, bytes, {.permissions = 0644, .durable = false});
+    return writeServedFile(m_root, relativePath, bytes);
 }
 
 std::string NginxServer::accessLog() const
@@ -80,6 +75,16 @@ std::string NginxServer::accessLog() const
 bool NginxServer::waitForAccessLog(std::string_view text, std::chrono::milliseconds timeout) const
 {
     return waitForFileText(accessLogPath(), text, timeout);
+}
+
+std::string NginxServer::authLog() const
+{
+    return fileText(authLogPath());
+}
+
+bool NginxServer::waitForAuthLog(std::string_view text, std::chrono::milliseconds timeout) const
+{
+    return waitForFileText(authLogPath(), text, timeout);
 }
 
 std::string NginxServer::redirectPath(int hops, RedirectOptions options)

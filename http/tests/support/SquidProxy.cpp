@@ -1,8 +1,9 @@
 #include <waterline/testing/SquidProxy.h>
 
 #include <waterline/foundation/FileIO.h>
-#include <waterline/testing/Subprocess.h>
 #include <waterline/foundation/TemporaryPath.h>
+#include <waterline/testing/PasswordFile.h>
+#include <waterline/testing/Subprocess.h>
 
 #include <pwd.h>
 #include <unistd.h>
@@ -57,8 +58,35 @@ void removeSharedMemory(const std::string& serviceName)
     }
 }
 
-std::string configuration(const std::filesystem::path& folder, std::uint16_t port, const SquidOptions& options,
-                          const std::optional<Account>& account)
+std::filesystem::path passwordFile(const std::filesystem::path& folder)
+{
+    return folder / "proxy-htpasswd";
+}
+
+ErrorOr<std::string> authenticationRules(const std::filesystem::path& folder, const SquidOptions& options)
+{
+    if (!options.authentication)
+        return std::string{};
+    const auto& authentication = *options.authentication;
+    if (authentication.realm.find_first_of("\r\n") != std::string::npos)
+        return Error::create(kDomain, 1, "A proxy realm may not hold a line break: " + authentication.realm);
+    std::string text;
+    for (auto scheme : authentication.schemes) {
+        if (scheme == ProxyAuthScheme::Basic) {
+            WL_TRY(writeBasicPasswordFile(passwordFile(folder), authentication.accounts));
+            text += "auth_param basic program " + (authentication.helperFolder / "basic_ncsa_auth").string() + " "
+                + passwordFile(folder).string() + "\nauth_param basic realm " + authentication.realm
+                + "\nauth_param basic children 2 startup=1 idle=1\n";
+        } else {
+            text += "auth_param ntlm program " + (authentication.helperFolder / "ntlm_fake_auth").string()
+                + "\nauth_param ntlm children 2 startup=1 idle=1\n";
+        }
+    }
+    return text + "acl authenticated proxy_auth REQUIRED\nhttp_access deny !authenticated\n";
+}
+
+ErrorOr<std::string> configuration(const std::filesystem::path& folder, std::uint16_t port, const SquidOptions& options,
+                                   const std::optional<Account>& account)
 {
     auto in = [&](const char* name) { return (folder / name).string(); };
     std::string text = "http_port 127.0.0.1:" + std::to_string(port) + "\n";
@@ -67,9 +95,10 @@ std::string configuration(const std::filesystem::path& folder, std::uint16_t por
     text += "visible_hostname waterline-test-proxy\n"
             "acl from_loopback src 127.0.0.0/8\n"
             "acl to_loopback dst 127.0.0.0/8\n"
-            "acl CONNECT method CONNECT\n"
-            // Authentication rules go here, ahead of the access rules.
-            "http_access allow CONNECT from_loopback to_loopback\n"
+            "acl CONNECT method CONNECT\n";
+    // Authentication comes ahead of the access rules, so that nothing passes without it.
+    text += WL_TRY(authenticationRules(folder, options));
+    text += "http_access allow CONNECT from_loopback to_loopback\n"
             "http_access deny CONNECT\n"
             "http_access allow from_loopback to_loopback\n"
             "http_access deny all\n"
@@ -102,8 +131,8 @@ ErrorOr<std::unique_ptr<SquidProxy>> SquidProxy::start(SquidOptions options)
     auto prepare = [&](const std::filesystem::path& folder, std::uint16_t port) -> ErrorOr<std::vector<std::string>> {
         WL_TRY(handFolderTo(folder, account));
         auto configPath = folder / "squid.conf";
-        WL_TRY(writeFileAtomically(configPath, configuration(folder, port, options, account),
-                                   {.permissions = 0644, .durable = false}));
+        auto text = WL_TRY(configuration(folder, port, options, account));
+        WL_TRY(writeFileAtomically(configPath, text, {.permissions = 0644, .durable = false}));
         return std::vector<std::string>{options.executable.string(), "-N", "-n", serviceName, "-f",
                                         configPath.string()};
     };

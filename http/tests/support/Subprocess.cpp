@@ -12,6 +12,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <stdexcept>
 #include <thread>
 
@@ -89,6 +90,39 @@ private:
     posix_spawn_file_actions_t m_actions;
 };
 
+std::string variableName(const std::string& entry)
+{
+    return entry.substr(0, entry.find('='));
+}
+
+// The inherited environment with `changes` applied.
+std::vector<std::string> childEnvironment(const std::vector<std::string>& changes)
+{
+    std::vector<std::string> result;
+    for (char** entry = environ; *entry; ++entry) {
+        std::string text = *entry;
+        bool changed = std::any_of(changes.begin(), changes.end(), [&](const std::string& change) {
+            return variableName(change) == variableName(text);
+        });
+        if (!changed)
+            result.push_back(std::move(text));
+    }
+    for (const auto& change : changes) {
+        if (change.find('=') != std::string::npos)
+            result.push_back(change);
+    }
+    return result;
+}
+
+std::vector<char*> pointersTo(const std::vector<std::string>& strings)
+{
+    std::vector<char*> pointers;
+    for (const auto& text : strings)
+        pointers.push_back(const_cast<char*>(text.c_str()));
+    pointers.push_back(nullptr);
+    return pointers;
+}
+
 } // namespace
 
 std::string ProcessExit::description() const
@@ -104,14 +138,14 @@ ErrorOr<pid_t> spawnProcess(const std::vector<std::string>& argv, const SpawnOpt
 {
     if (argv.empty())
         throw std::invalid_argument("spawnProcess needs at least the program");
-    std::vector<char*> arguments;
-    for (const auto& argument : argv)
-        arguments.push_back(const_cast<char*>(argument.c_str()));
-    arguments.push_back(nullptr);
+    auto arguments = pointersTo(argv);
+    auto environment = childEnvironment(options.environment);
+    auto environmentPointers = pointersTo(environment);
 
     std::string output = options.outputPath.empty() ? "/dev/null" : options.outputPath.string();
+    std::string input = options.inputPath.empty() ? "/dev/null" : options.inputPath.string();
     SpawnFileActions actions;
-    posix_spawn_file_actions_addopen(actions.get(), STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(actions.get(), STDIN_FILENO, input.c_str(), O_RDONLY, 0);
     posix_spawn_file_actions_addopen(actions.get(), STDOUT_FILENO, output.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
     posix_spawn_file_actions_adddup2(actions.get(), STDOUT_FILENO, STDERR_FILENO);
     posix_spawn_file_actions_addclosefrom_np(actions.get(), STDERR_FILENO + 1);
@@ -120,7 +154,8 @@ ErrorOr<pid_t> spawnProcess(const std::vector<std::string>& argv, const SpawnOpt
     pid_t pid = 0;
     // posix_spawnp reports a missing program through its result (glibc uses vfork and
     // waits for the exec), so "not found" is an error here, not an exit status 127.
-    int result = posix_spawnp(&pid, argv[0].c_str(), actions.get(), attributes.get(), arguments.data(), environ);
+    int result = posix_spawnp(&pid, argv[0].c_str(), actions.get(), attributes.get(), arguments.data(),
+                              environmentPointers.data());
     if (result != 0)
         return Error::create(kDomain, result, "Cannot start " + argv[0] + ": " + errnoText(result));
     return pid;
@@ -161,7 +196,7 @@ ErrorOr<CommandResult> runCommand(const std::vector<std::string>& argv, const Ru
         std::error_code ignored;
         std::filesystem::remove(outputPath, ignored);
     };
-    auto pid = spawnProcess(argv, {.outputPath = outputPath});
+    auto pid = spawnProcess(argv, {.outputPath = outputPath, .environment = options.environment});
     if (!pid) {
         removeOutput();
         return pid.releaseError();

@@ -14,30 +14,38 @@
 // it calls out, a request keeps itself alive. Every accessor is thread-safe unless
 // its comment says it belongs to the request's own thread.
 //
-// Lock order: cancelledLock first, then the progress lock or the bandwidth lock.
+// Lock order: cancelledLock first, then the progress lock or the bandwidth lock;
+// cancelledLock, then the delegate authentication lock, then the session credential
+// lock (HTTPRequestAuthentication.cpp).
 #pragma once
 
+#include <waterline/foundation/ConditionLock.h>
 #include <waterline/foundation/ErrorOr.h>
 #include <waterline/foundation/Operation.h>
 #include <waterline/foundation/OperationQueue.h>
 #include <waterline/http/AtomicProperty.h>
 #include <waterline/http/Cookie.h>
+#include <waterline/http/HTTPAuthentication.h>
 #include <waterline/http/HTTPHeaderFields.h>
 #include <waterline/http/HTTPRequestDelegate.h>
 #include <waterline/http/HTTPRequestError.h>
 #include <waterline/http/HTTPTransport.h>
+#include <waterline/http/PersistentCredentialStore.h>
 #include <waterline/http/ProgressReceiver.h>
 #include <waterline/http/ProxyEntry.h>
+#include <waterline/http/SessionCredentialRecord.h>
 #include <waterline/http/TextEncoding.h>
 #include <waterline/http/URL.h>
 
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -185,6 +193,71 @@ public:
     void retryUsingSuppliedCredentials();
     void cancelAuthentication();
 
+    bool useKeychainPersistance() const { return m_useKeychainPersistance.get(); }
+    void setUseKeychainPersistance(bool use) { m_useKeychainPersistance.set(use); }
+    bool useSessionPersistance() const { return m_useSessionPersistance.get(); }
+    void setUseSessionPersistance(bool use) { m_useSessionPersistance.set(use); }
+    bool shouldPresentCredentialsBeforeChallenge() const { return m_shouldPresentCredentialsBeforeChallenge.get(); }
+    void setShouldPresentCredentialsBeforeChallenge(bool present)
+    {
+        m_shouldPresentCredentialsBeforeChallenge.set(present);
+    }
+    // The credentials last applied (before the server's verdict on them).
+    CredentialsPtr requestCredentials() const { return m_requestCredentials.get(); }
+    CredentialsPtr proxyCredentials() const { return m_proxyCredentials.get(); }
+    int authenticationRetryCount() const { return m_authenticationRetryCount.get(); }
+    int proxyAuthenticationRetryCount() const { return m_proxyAuthenticationRetryCount.get(); }
+
+    // The request's own thread: the steps of answering a challenge.
+    void addBasicAuthenticationHeaderWithUsername(const std::string& username, const std::string& password);
+    void attemptToApplyProxyCredentialsAndResume();
+    bool applyCredentials(CredentialsPtr credentials);
+    bool applyProxyCredentials(CredentialsPtr credentials);
+    CredentialsPtr findCredentials();
+    CredentialsPtr findProxyCredentials();
+    std::optional<SessionCredentialRecord> findSessionAuthenticationCredentials();
+    std::optional<SessionCredentialRecord> findSessionProxyAuthenticationCredentials();
+    bool askDelegateForCredentials();
+    bool askDelegateForProxyCredentials();
+    bool showAuthenticationDialog();
+    bool showProxyAuthenticationDialog();
+    void saveCredentialsToKeychain(const AuthenticationCredentials& credentials);
+    void saveProxyCredentialsToKeychain(const AuthenticationCredentials& credentials);
+
+    // Process-wide session stores; any thread.
+    static std::vector<SessionCredentialRecord> sessionCredentialsStore();
+    static std::vector<SessionCredentialRecord> sessionProxyCredentialsStore();
+    static void storeAuthenticationCredentialsInSessionStore(SessionCredentialRecord record);
+    static void storeProxyAuthenticationCredentialsInSessionStore(SessionCredentialRecord record);
+    static void removeAuthenticationCredentialsFromSessionStore(const CredentialsPtr& credentials);
+    static void removeProxyAuthenticationCredentialsFromSessionStore(const CredentialsPtr& credentials);
+    // Empties the server session store and the session cookies; proxy credentials stay.
+    static void clearSession();
+
+    // The persistent credential store (PersistentCredentialStore::shared()); port 0:
+    // the URL names none.
+    static void saveCredentialsForHost(const StoredCredential& credential, const std::string& host, int port,
+                                       const std::string& protocol, const std::string& realm);
+    static void saveCredentialsForProxy(const StoredCredential& credential, const std::string& proxy, int port,
+                                        const std::string& realm);
+    static std::optional<StoredCredential>
+    savedCredentialsForHost(const std::string& host, int port, const std::string& protocol, const std::string& realm);
+    // `protocol` is not used: a proxy's space has none.
+    static std::optional<StoredCredential>
+    savedCredentialsForProxy(const std::string& proxy, int port, const std::string& protocol, const std::string& realm);
+    static void removeCredentialsForHost(const std::string& host, int port, const std::string& protocol,
+                                         const std::string& realm);
+    static void removeCredentialsForProxy(const std::string& proxy, int port, const std::string& realm);
+
+    // The session cookie list: response cookies of this run, also kept in the shared
+    // cookie storage, from which setSessionCookies deletes the old list.
+    static std::vector<Cookie> sessionCookies();
+    static void setSessionCookies(std::vector<Cookie> cookies);
+    static void addSessionCookie(const Cookie& cookie);
+
+    // Standard Base64 with padding ("" for no bytes).
+    static std::string base64forData(std::span<const std::uint8_t> data);
+
     // ---- progress (HTTPRequestProgress.cpp) ----
     std::shared_ptr<ProgressReceiver> uploadProgressDelegate() const { return m_uploadProgressDelegate.get().lock(); }
     void setUploadProgressDelegate(std::weak_ptr<ProgressReceiver> receiver);
@@ -266,7 +339,7 @@ public:
     static std::optional<std::vector<ProxyEntry>> proxiesForURL(const URL& url, const URL& pacURL);
 
     // ---- seams for the authentication, progress and bandwidth layers ----
-    void applyAuthorizationHeader() {}
+    void applyAuthorizationHeader();
     void attemptToApplyCredentialsAndResume();
     void updateProgressIndicators();
     void updateUploadProgress();
@@ -308,6 +381,25 @@ private:
     enum class BodyFiles { Remove, Keep };
     void cancelLoad(BodyFiles);
     void closeReadStream();
+    // Authentication helpers (HTTPRequestAuthentication.cpp).
+    enum class ChallengeTarget { Server, Proxy };
+    void attemptToApplyCredentialsAndResume(ChallengeTarget target);
+    void renewAuthenticationLock();
+    void forgetAuthenticationForAnotherOrigin();
+    void answerPendingCredentialsRequestAsCancelled();
+    bool cancelRequested() const { return m_cancelRequested.load() || isCancelled(); }
+    bool waitForCredentialsAnswer(const std::function<void()>& ask);
+    bool applyWith(HTTPAuthentication& authentication, const AuthenticationCredentials& credentials);
+    bool applyCredentials(ChallengeTarget side, CredentialsPtr credentials);
+    void answerValidChallenge(ChallengeTarget side, HTTPAuthentication& authentication);
+    void answerRejectedChallenge(ChallengeTarget side, HTTPAuthentication& authentication);
+    bool applySessionRecord(ChallengeTarget side);
+    void askAndRetry(ChallengeTarget side);
+    bool askDelegate(ChallengeTarget side);
+    bool showDialog(ChallengeTarget side);
+    void notePreemptiveBasicSuccess();
+    std::optional<std::string> accountDomainFor(ChallengeTarget side);
+    CredentialsPtr credentialsFromFields(ChallengeTarget side, const std::optional<std::string>& domain);
 
     AtomicProperty<std::optional<URL>> m_url;
     AtomicProperty<std::weak_ptr<HTTPRequestDelegate>> m_delegate;
@@ -342,6 +434,21 @@ private:
     AtomicProperty<bool> m_authenticationChallengeInProgress{false};
     AtomicProperty<std::optional<std::string>> m_authenticationScheme, m_authenticationRealm;
     AtomicProperty<std::optional<std::string>> m_proxyAuthenticationScheme, m_proxyAuthenticationRealm;
+    AtomicProperty<bool> m_useKeychainPersistance{false};
+    AtomicProperty<bool> m_useSessionPersistance{true};
+    AtomicProperty<bool> m_shouldPresentCredentialsBeforeChallenge{true};
+    AtomicProperty<std::shared_ptr<HTTPAuthentication>> m_requestAuthentication, m_proxyAuthentication;
+    AtomicProperty<CredentialsPtr> m_requestCredentials, m_proxyCredentials;
+    AtomicProperty<int> m_authenticationRetryCount{0}, m_proxyAuthenticationRetryCount{0};
+    // The credentials hand-off with the main thread; a fresh one per attempt.
+    AtomicProperty<std::shared_ptr<ConditionLock>> m_authenticationLock{std::make_shared<ConditionLock>(1)};
+    // Set by cancel() before it takes cancelledLock: a worker waiting for credentials
+    // (or for its turn to ask) holds that lock, and gives up when it sees this.
+    std::atomic<bool> m_cancelRequested{false};
+    // The challenge being answered: its header fields outlive the closed attempt.
+    std::optional<HTTPHeaderFields> m_challengeHeaders;
+    // NTLM credentials for the transport's next attempt.
+    AtomicProperty<std::optional<HTTPTransportCredentials>> m_serverNTLMCredentials, m_proxyNTLMCredentials;
     AtomicProperty<bool> m_shouldPresentAuthenticationDialog{false};
     AtomicProperty<bool> m_shouldPresentProxyAuthenticationDialog{true};
     AtomicProperty<std::weak_ptr<ProgressReceiver>> m_uploadProgressDelegate, m_downloadProgressDelegate;

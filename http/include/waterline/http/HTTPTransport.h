@@ -1,7 +1,8 @@
 // One HTTP exchange on the wire: sends a request (method, URL, headers, a body pulled
 // from an InputStream) and hands the response back as a parsed header block and body
 // bytes that the caller reads in pieces of the size it chooses. It does only wire
-// work: no redirects, no content decoding, no cookies, no authentication.
+// work: no redirects, no content decoding, no cookies, no authentication of its own
+// (only NTLM when the message carries credentials for it).
 //
 // The exchange runs on the thread that opens it, driven by that thread's run loop in
 // the private mode "HTTPRequest": its sockets and timers are sources of that mode,
@@ -43,6 +44,15 @@ struct HTTPProxy {
     std::string scheme = "http"; // or https, socks4, socks5h
 };
 
+// Credentials the transport answers a challenge with by itself, for a scheme whose
+// handshake takes several round trips on one connection (NTLM). The interim
+// challenges of that handshake are passed over; a final 401 or 407 is the response.
+struct HTTPTransportCredentials {
+    std::string user;
+    std::string password;
+    std::string domain; // empty: none
+};
+
 struct HTTPTransportMessage {
     std::string method = "GET";
     URL url;
@@ -57,6 +67,8 @@ struct HTTPTransportMessage {
     // none: its own generous default. A throttled request keeps this small, so that
     // bytes it may not take yet stay unread rather than pile up here.
     std::optional<std::size_t> receiveBufferLimit{};
+    std::optional<HTTPTransportCredentials> serverNTLMCredentials{};
+    std::optional<HTTPTransportCredentials> proxyNTLMCredentials{};
 };
 
 class HTTPTransport {

@@ -31,6 +31,8 @@ public:
     void drag(PointF from, PointF to, std::chrono::milliseconds duration, std::function<void()> done = {});
     // A key by name as the back end reports it: "Return", "Escape", "Space", "A", ...
     void key(std::string name, std::function<void()> done = {});
+    // Characters typed, as a text event (what a keyboard layout makes of key presses).
+    void typeText(std::string text, std::function<void()> done = {});
     void scroll(PointF, double dx, double dy, std::function<void()> done = {});
     // Writes the 768 × 1024 screen as a PNG.
     ErrorOr<void> screenshot(const std::string& path);

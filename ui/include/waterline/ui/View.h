@@ -24,6 +24,7 @@
 #include <waterline/ui/Color.h>
 
 #include <memory>
+#include <string>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -108,6 +109,13 @@ public:
     // Mouse wheel, in notches (positive dy: away from the user, towards the top of a
     // list). Return true if handled; otherwise it goes to the parent.
     virtual bool scrollWheel(PointF, double /*dx*/, double /*dy*/) { return false; }
+
+    // Keys and typed text reach the window's focused view first, then its ancestors in
+    // turn until one returns true (handled).
+    virtual bool keyPressed(const std::string& /*name*/) { return false; }
+    virtual bool textInput(const std::string& /*text*/) { return false; }
+    // Told when this view gains or loses the window's keyboard focus.
+    virtual void focusChanged(bool /*focused*/) {}
 
     // Asks for a redraw of this view's area (or part of it, in local points).
     void setNeedsDisplay();

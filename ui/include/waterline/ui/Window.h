@@ -4,11 +4,16 @@
 // canvas through a back end.
 //
 // Input routing: a pointer press goes to the front alert if there is one (modal: presses
-// outside it are swallowed), else a press outside the presented popover dismisses it and
-// is swallowed, else it goes to the deepest view under it (hit testing), which then gets
-// the moves and the release of that touch. Keys: Return and Escape answer the front
-// alert (its last button, its cancel button); Escape dismisses a popover; every other
-// key goes to `onKey`.
+// outside it are swallowed), else to the presented sheet (modal as well), else a press
+// outside the presented popover dismisses it and is swallowed, else it goes to the
+// deepest view under it (hit testing), which then gets the moves and the release of that
+// touch. Keys: Return and Escape answer the front alert (its last button, its cancel
+// button); otherwise keys and typed text go to the focused view and up its ancestors
+// until one takes them; a sheet swallows what nobody in it took; Escape dismisses a
+// popover; every other key goes to `onKey`.
+//
+// A sheet is a modal view shown over the screen (and any popover), below alerts, with
+// the screen dimmed behind it; like a popover it is owned by whoever presents it.
 //
 // Drawing: views mark the screen areas they change; `render()` redraws just those areas
 // into the canvas (pixel rectangles) and reports them.
@@ -58,6 +63,17 @@ public:
     // The popover on screen, if any (Popover::presentFromRect puts it here).
     Popover* presentedPopover() const { return m_popover; }
 
+    // The modal sheet on screen, if any. Presenting one replaces the one shown; the
+    // owner dismisses it before destroying it (destroying it also takes it down).
+    void presentSheet(View& sheet);
+    void dismissSheet(View& sheet);
+    View* presentedSheet() const { return m_sheet; }
+
+    // The view that gets keys and typed text first; none: keys go to the popover's and
+    // the window's handling. A view that goes away loses the focus.
+    void setFocusedView(View*);
+    View* focusedView() const { return m_focused; }
+
     // Keys that neither an alert nor a popover took. May be empty.
     std::function<void(const std::string& key)> onKey;
 
@@ -89,6 +105,8 @@ private:
     void pointerUp(PointF);
     void wheel(const InputEvent&);
     void key(const std::string&);
+    void text(const std::string&);
+    bool offerToFocusedView(const std::function<bool(View&)>& handles);
     View* hitTestAll(PointF);
     void beginTouch(View*, PointF);
     void cancelTouchWithin(const View&);
@@ -105,6 +123,8 @@ private:
     std::deque<Dismissed> m_dismissed; // delegates still to be told
     std::vector<std::unique_ptr<View>> m_retired;
     Popover* m_popover = nullptr;
+    View* m_sheet = nullptr;    // not owned
+    View* m_focused = nullptr;  // not owned
     View* m_tracking = nullptr; // the view owning the current touch, if any
     int m_dispatchDepth = 0;
     Canvas m_canvas;

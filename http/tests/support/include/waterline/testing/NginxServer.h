@@ -18,6 +18,9 @@
 //   /cookies/set...?VALUE  one "Set-Cookie: VALUE" (the raw query, not decoded)
 //   /cookies/set/NAME      a "Set-Cookie" header for each value of cookieSets[NAME]
 //   /cookies/echo...       the request's Cookie header as the body ("" when none)
+//   AREA/FILE              for each of options.protectedAreas (Basic only): the files
+//                          of root() behind Basic authentication, each request logged
+//                          to authLog()
 //
 // Slow, stalled or malformed answers are not nginx's job: see ScriptedServer.
 //
@@ -27,6 +30,7 @@
 #pragma once
 
 #include <waterline/foundation/ErrorOr.h>
+#include <waterline/testing/ProtectedArea.h>
 #include <waterline/testing/ServerProcess.h>
 #include <waterline/testing/TLSIdentity.h>
 
@@ -47,6 +51,8 @@ struct NginxOptions {
     std::optional<TLSIdentity> tls{};
     // Answers of /cookies/set/NAME: each value becomes one Set-Cookie header.
     std::map<std::string, std::vector<std::string>> cookieSets{};
+    // Parts of the URL space behind Basic authentication (nginx offers no Digest).
+    std::vector<ProtectedArea> protectedAreas{};
     // Directives added inside the server block, for a test that needs a location of its own.
     std::string extraServerDirectives{};
     std::filesystem::path executable = "/usr/sbin/nginx";
@@ -83,6 +89,11 @@ public:
     std::string accessLog() const;
     // nginx writes a request's line after the response has gone: wait for it.
     bool waitForAccessLog(std::string_view text, std::chrono::milliseconds timeout = std::chrono::seconds(5)) const;
+    // One line per request to a protected area:
+    // "GET /auth/a.txt 401 user=- authorization=-" or "… 200 user=alice authorization=Basic YWxp…".
+    std::filesystem::path authLogPath() const { return m_process->folder() / "auth.log"; }
+    std::string authLog() const;
+    bool waitForAuthLog(std::string_view text, std::chrono::milliseconds timeout = std::chrono::seconds(5)) const;
     const ServerProcess& process() const { return *m_process; }
     void stop() { m_process->stop(); }
 

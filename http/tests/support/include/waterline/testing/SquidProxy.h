@@ -10,19 +10,31 @@
 #pragma once
 
 #include <waterline/foundation/ErrorOr.h>
+#include <waterline/testing/ProtectedArea.h>
 #include <waterline/testing/ServerProcess.h>
 
 #include <chrono>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace waterline::testing {
 
+enum class ProxyAuthScheme { Basic, NTLM };
+
+struct ProxyAuthentication {
+    // Offered in this order, one Proxy-Authenticate header each.
+    std::vector<ProxyAuthScheme> schemes{ProxyAuthScheme::Basic};
+    std::string realm = "Waterline proxy"; // Basic only
+    std::vector<UserAccount> accounts{};   // Basic only
+    std::filesystem::path helperFolder = "/usr/lib/squid";
+};
+
 struct SquidOptions {
-    // Proxy authentication will be configured here; its rules go before the access
-    // rules of the generated configuration.
+    std::optional<ProxyAuthentication> authentication{};
 
     // Directives added at the end of the configuration.
     std::string extraDirectives{};

@@ -23,8 +23,13 @@ namespace waterline::testing {
 
 struct SpawnOptions {
     // Standard output and standard error both go to this file (created or appended
-    // to); empty: to /dev/null. Standard input is always /dev/null.
+    // to); empty: to /dev/null.
     std::filesystem::path outputPath{};
+    // Standard input comes from this file; empty: from /dev/null.
+    std::filesystem::path inputPath{};
+    // Changes to the environment the child inherits: "NAME=value" sets NAME, a bare
+    // "NAME" removes it.
+    std::vector<std::string> environment{};
 };
 
 // Starts argv[0] (a path, or a name looked up in PATH) with the given arguments.
@@ -61,6 +66,8 @@ struct CommandResult {
 struct RunOptions {
     // A command still running after this is killed and reported as an error.
     std::chrono::milliseconds timeout{30000};
+    // As SpawnOptions::environment.
+    std::vector<std::string> environment{};
 };
 
 // Runs a command to its end. An exit status other than 0 is not an error here: the

@@ -156,7 +156,7 @@ void HTTPRequest::runExchange()
 void HTTPRequest::cancel()
 {
     if (!complete())
-        m_cancelRequested.store(true); // seen by a pass waiting for bandwidth
+        m_cancelRequested.store(true); // seen by a worker waiting for credentials or bandwidth
     answerPendingCredentialsRequestAsCancelled();
     {
         std::lock_guard guard(m_cancelledLock);

@@ -623,7 +623,6 @@ void HTTPRequest::cancelAuthentication()
 
 void HTTPRequest::answerPendingCredentialsRequestAsCancelled()
 {
-    m_cancelRequested.store(true);
     auto handOff = m_authenticationLock.get();
     if (handOff->tryLockWhenCondition(kAwaitingAnswer))
         handOff->unlockWithCondition(kAnswered);

@@ -443,7 +443,8 @@ private:
     // The credentials hand-off with the main thread; a fresh one per attempt.
     AtomicProperty<std::shared_ptr<ConditionLock>> m_authenticationLock{std::make_shared<ConditionLock>(1)};
     // Set by cancel() before it takes cancelledLock: a worker waiting for credentials
-    // (or for its turn to ask) holds that lock, and gives up when it sees this.
+    // (or for its turn to ask, or for bandwidth) holds that lock, and gives up when it
+    // sees this.
     std::atomic<bool> m_cancelRequested{false};
     // The challenge being answered: its header fields outlive the closed attempt.
     std::optional<HTTPHeaderFields> m_challengeHeaders;
@@ -464,9 +465,6 @@ private:
     std::uint64_t m_lastBytesRead = 0;
     std::uint64_t m_lastBytesSent = 0;
     mutable std::recursive_mutex m_cancelledLock;
-    // Raised by cancel() before it waits for cancelledLock, so that a loop pass
-    // waiting for bandwidth can give up at once.
-    std::atomic<bool> m_cancelRequested{false};
     bool m_updatedProgress = false;
     // How far the current attempt's upload was reported to the queue, and how much.
     std::uint64_t m_uploadPosition = 0;

@@ -2,6 +2,7 @@
 // network or the file system; a bad command line gives the text to show and exit 64.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <utility>
@@ -12,7 +13,8 @@ namespace waterline::fetch {
 
 struct FetchOptions {
     std::vector<std::string> urls;
-    std::optional<std::string> outputPath;                    // -o; else the body goes to stdout
+    std::vector<std::string> outputPaths;                     // -o, one per URL in order; else stdout
+    std::optional<std::string> outputDir;                     // --output-dir: files named after the URLs
     bool resume = false;                                      // --resume: FILE.part, renamed at the end
     std::optional<std::string> method;                        // -X
     std::optional<std::string> data;                          // -d, or --data-binary without @
@@ -33,6 +35,11 @@ struct FetchOptions {
     std::optional<std::string> headerDumpPath;                // -D
     bool failOnHTTPError = false;                             // --fail
     bool verbose = false;                                     // -v
+    std::optional<bool> progress;                             // --progress / --no-progress; else a terminal's
+    bool accurateProgress = false;                            // --accurate-progress: sizes first (HEAD)
+    std::optional<std::uint32_t> limitRate;                   // --limit-rate, bytes per second
+    bool wwanLimit = false;                                   // --wwan-limit: only on a carrier network
+    bool keepGoing = false;                                   // --keep-going: a failure cancels nothing
 };
 
 struct HelpRequested {};

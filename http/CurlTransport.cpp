@@ -38,6 +38,9 @@ namespace {
 constexpr const char* kTransportErrorDomain = "HTTPTransportErrorDomain";
 // Response bytes held before curl is paused; the largest read is 64 KiB.
 constexpr std::size_t kBufferLimit = 256 * 1024;
+// How long an upload whose body has nothing to give yet (a throttled body whose
+// allowance is spent) stays paused before curl asks the body again.
+constexpr auto kBodyRetryDelay = std::chrono::milliseconds(10);
 
 class CurlTransport;
 
@@ -130,6 +133,7 @@ private:
     static std::size_t onBody(char* data, std::size_t size, std::size_t count, void* self);
     static std::size_t onRequestBody(char* data, std::size_t size, std::size_t count, void* self);
     static int onCloseSocket(void* multi, curl_socket_t socket);
+    void pauseSendingForAWhile();
     ErrorOr<void> configure();
     void setHeaders();
     void signal();
@@ -156,7 +160,10 @@ private:
     bool m_announcedHeader = false;
     std::string m_buffer;
     std::size_t m_bufferOffset = 0;
+    std::size_t m_bufferLimit = m_message.receiveBufferLimit.value_or(kBufferLimit);
     bool m_paused = false;
+    // Resumes an upload paused because its body had nothing to give yet.
+    std::shared_ptr<Timer> m_resumeSending;
 
     bool m_finished = false;
     bool m_announcedEnd = false;
@@ -447,7 +454,9 @@ ErrorOr<void> CurlTransport::configure()
     curl_easy_setopt(m_easy, CURLOPT_WRITEDATA, this);
     curl_easy_setopt(m_easy, CURLOPT_CLOSESOCKETFUNCTION, &CurlTransport::onCloseSocket);
     curl_easy_setopt(m_easy, CURLOPT_CLOSESOCKETDATA, &m_multi);
-    curl_easy_setopt(m_easy, CURLOPT_BUFFERSIZE, 65536L);
+    // A small receive limit also makes curl read the connection in small pieces.
+    curl_easy_setopt(m_easy, CURLOPT_BUFFERSIZE,
+                     static_cast<long>(std::clamp<std::size_t>(m_bufferLimit, 1024, 65536)));
     curl_easy_setopt(m_easy, CURLOPT_TCP_NODELAY, 1L);
     // The inactivity time-out is the caller's. curl's own connect limit (0: its
     // default of 300 s) stays only as a last resort for a request the caller exempts,
@@ -522,7 +531,7 @@ std::size_t CurlTransport::onHeader(char* data, std::size_t size, std::size_t co
 std::size_t CurlTransport::onBody(char* data, std::size_t size, std::size_t count, void* self)
 {
     auto& transport = *static_cast<CurlTransport*>(self);
-    if (transport.buffered() >= kBufferLimit) {
+    if (transport.buffered() >= transport.m_bufferLimit) {
         transport.m_paused = true;
         return CURL_WRITEFUNC_PAUSE;
     }
@@ -538,12 +547,29 @@ std::size_t CurlTransport::onBody(char* data, std::size_t size, std::size_t coun
 std::size_t CurlTransport::onRequestBody(char* data, std::size_t size, std::size_t count, void* self)
 {
     auto& transport = *static_cast<CurlTransport*>(self);
+    if (!transport.m_message.body->hasBytesAvailable()) {
+        transport.pauseSendingForAWhile();
+        return CURL_READFUNC_PAUSE;
+    }
     auto result = transport.m_message.body->read({reinterpret_cast<std::uint8_t*>(data), size * count});
     if (!result) {
         transport.m_error = result.error();
         return CURL_READFUNC_ABORT;
     }
     return *result;
+}
+
+// A timer of the mode "HTTPRequest" resumes the upload: the thread's loop goes on
+// serving other sources meanwhile, and nothing polls the body in between. Receiving
+// stays paused if it was.
+void CurlTransport::pauseSendingForAWhile()
+{
+    m_resumeSending = Timer::singleShot(kBodyRetryDelay,
+                                        [this] {
+                                            if (!m_closed.load() && m_easy)
+                                                curl_easy_pause(m_easy, m_paused ? CURLPAUSE_RECV : CURLPAUSE_CONT);
+                                        },
+                                        RunLoop::current(), {kHTTPRequestMode});
 }
 
 void CurlTransport::signal()
@@ -616,9 +642,11 @@ std::size_t CurlTransport::read(std::span<std::uint8_t> buffer)
         m_buffer.clear();
         m_bufferOffset = 0;
     }
-    if (m_paused && buffered() < kBufferLimit / 2 && !m_closed.load()) {
+    if (m_paused && buffered() < m_bufferLimit / 2 && !m_closed.load()) {
         m_paused = false;
-        curl_easy_pause(m_easy, CURLPAUSE_CONT); // may deliver the held bytes at once
+        // Keeps sending paused while the upload waits for its resume timer.
+        bool sendingPaused = m_resumeSending && m_resumeSending->isValid();
+        curl_easy_pause(m_easy, sendingPaused ? CURLPAUSE_SEND : CURLPAUSE_CONT); // may deliver the held bytes at once
     }
     return count;
 }
@@ -647,6 +675,8 @@ void CurlTransport::detach()
         return;
     m_detached = true;
     m_closed.store(true);
+    if (m_resumeSending)
+        m_resumeSending->invalidate();
     bool onOwner = std::this_thread::get_id() == m_owner;
     if (m_easy) {
         m_multi.remove(m_easy);

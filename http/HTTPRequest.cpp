@@ -155,6 +155,8 @@ void HTTPRequest::runExchange()
 
 void HTTPRequest::cancel()
 {
+    if (!complete())
+        m_cancelRequested.store(true); // seen by a pass waiting for bandwidth
     {
         std::lock_guard guard(m_cancelledLock);
         if (isCancelled() || complete())

@@ -4,6 +4,7 @@
 #include <waterline/foundation/TemporaryPath.h>
 #include <waterline/http/GzipCodec.h>
 #include <waterline/http/HTTPRequest.h>
+#include <waterline/http/ThrottledInputStream.h>
 
 #include <fcntl.h>
 
@@ -144,7 +145,7 @@ bool HTTPRequest::openBodyForSending(HTTPTransportMessage& message)
         std::string path = *bodyPath;
         if (m_compressedPostBodyFilePath && std::filesystem::exists(*m_compressedPostBodyFilePath, cause))
             path = *m_compressedPostBodyFilePath;
-        auto stream = InputStream::fromFile(path);
+        auto stream = ThrottledInputStream::inputStreamWithFileAtPath(path);
         if (!stream)
             return false;
         message.body = stream.releaseValue();
@@ -154,7 +155,7 @@ bool HTTPRequest::openBodyForSending(HTTPTransportMessage& message)
     if (auto body = postBody(); body && !body->empty()) {
         auto chosen = shouldCompressRequestBody() && m_compressedPostBody ? m_compressedPostBody : body;
         message.bodyLength = chosen->size();
-        message.body = InputStream::fromBytes(std::move(chosen));
+        message.body = ThrottledInputStream::inputStreamWithData(std::move(chosen));
     }
     return true;
 }

@@ -101,16 +101,16 @@ void HTTPRequest::loadRequest()
     }
 }
 
-// Silent for longer than the time-out, unless the body's first bytes have not been
-// taken by the connection yet.
+// Silent for longer than the time-out. A body of which nothing was sent yet earns no
+// grace: the transport counts body bytes as they reach the connection, so "nothing
+// sent" means the connection itself is silent (time spent waiting for bandwidth is
+// not counted; see measureBandwidthUsage).
 bool HTTPRequest::hasTimedOut(Clock::time_point now) const
 {
     double limit = timeOutSeconds();
     if (!m_lastActivityTime || limit <= 0)
         return false;
-    if (std::chrono::duration<double>(now - *m_lastActivityTime).count() <= limit)
-        return false;
-    return totalBytesSent() != 0 || postLength() <= m_uploadBufferSize;
+    return std::chrono::duration<double>(now - *m_lastActivityTime).count() > limit;
 }
 
 void HTTPRequest::startRequest()
@@ -121,11 +121,14 @@ void HTTPRequest::startRequest()
     m_complete.set(false);
     m_totalBytesRead.set(0);
     m_lastBytesRead = 0;
-    if (m_lastBytesSent > 0)
+    if (m_lastBytesSent > 0 || m_uploadProgressCounted > 0)
         removeUploadProgressSoFar();
     m_lastBytesSent = 0;
-    m_contentLength.set(0);
-    resetDownloadProgress(0);
+    m_uploadPosition = 0;
+    if (shouldResetProgressIndicators()) {
+        m_contentLength.set(0);
+        resetDownloadProgress(0);
+    }
     m_responseHeaders.set(std::nullopt);
     if (!downloadDestinationPath())
         m_rawResponseData.set(std::make_shared<Bytes>());
@@ -135,6 +138,7 @@ void HTTPRequest::startRequest()
     message.headers = requestHeaders().value_or(HTTPHeaderFields{});
     message.validatesSecureCertificate = validatesSecureCertificate();
     message.certificateAuthorityFile = certificateAuthorityFile();
+    message.receiveBufferLimit = receiveBufferLimitForThrottling();
     if (!openBodyForSending(message)) {
         failWithError(streamSetupError("Unable to create read stream"));
         return;
@@ -153,7 +157,8 @@ void HTTPRequest::startRequest()
         return;
     }
     m_readStream = transport.releaseValue();
-    resetUploadProgress(postLength());
+    if (shouldResetProgressIndicators())
+        resetUploadProgress(showAccurateProgress() ? postLength() : 1);
     m_lastActivityTime = Clock::now();
 }
 
@@ -189,7 +194,7 @@ void HTTPRequest::handleBytesAvailable()
     }
     if (m_needsRedirect || !responseHeaders() || !m_readStream)
         return;
-    Bytes buffer(readBufferSize());
+    Bytes buffer(bandwidthLimitedReadLength(readBufferSize()));
     std::size_t count = m_readStream->read(buffer);
     if (count == 0)
         return;
@@ -273,7 +278,8 @@ void HTTPRequest::takeContentLength(const HTTPHeaderFields& fields)
     m_contentLength.set(length);
     if (auto main = mainRequest(); main && m_isSizeProbe)
         main->m_contentLength.set(length);
-    resetDownloadProgress(length + partialDownloadSize());
+    if (showAccurateProgress() && shouldResetProgressIndicators())
+        resetDownloadProgress(length + partialDownloadSize());
 }
 
 // The charset parameter of Content-Type, when it names an encoding we know; quotes

@@ -31,6 +31,7 @@
 #include <waterline/http/TextEncoding.h>
 #include <waterline/http/URL.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <map>
@@ -207,6 +208,22 @@ public:
     // Throttle only while on a carrier network, to 14800 bytes per second / `limit`.
     static void setShouldThrottleBandwidthForWWAN(bool throttle);
     static void throttleBandwidthForWWANUsingLimit(std::uint32_t limit);
+    // Reads the carrier-network state again from the shared reachability monitor.
+    static void reachabilityChanged();
+    // True while the limit applies (a limit of 0 never applies).
+    static bool isBandwidthThrottled();
+    // Counts received or sent bytes against the current one-second window.
+    static void incrementBandwidthUsedInLastSecond(std::uint64_t bytes);
+    // Gives back bytes counted for a read that returned fewer.
+    static void returnUnusedBandwidth(std::uint64_t bytes);
+    // The mean of the last few windows' usage.
+    static std::uint32_t averageBandwidthUsedPerSecond();
+    // Body bytes that may be read now: a quarter of the limit cut to what the window
+    // allows; 0 when nothing may be read yet. Never waits.
+    static std::uint32_t maxUploadReadLength();
+    // The length of the next response read: `wanted` unless throttled, then a quarter
+    // of what the window allows; 0 when nothing may be read yet.
+    static std::size_t bandwidthLimitedReadLength(std::size_t wanted);
 
     // ---- outcome ----
     bool complete() const { return m_complete.get(); }
@@ -251,13 +268,16 @@ public:
     // ---- seams for the authentication, progress and bandwidth layers ----
     void applyAuthorizationHeader() {}
     void attemptToApplyCredentialsAndResume();
-    void updateProgressIndicators() {}
-    void resetUploadProgress(std::uint64_t) {}
-    void resetDownloadProgress(std::uint64_t) {}
-    void removeUploadProgressSoFar() {}
-    void measureBandwidthUsage() {}
-    void incrementBandwidthUsedInLastSecond(std::uint64_t) {}
-    static bool isBandwidthThrottled() { return false; }
+    void updateProgressIndicators();
+    void updateUploadProgress();
+    void updateDownloadProgress();
+    void resetUploadProgress(std::uint64_t size);
+    void resetDownloadProgress(std::uint64_t size);
+    void removeUploadProgressSoFar();
+    // Waits (in short steps that see a cancel) while the shared allowance is spent;
+    // the wait does not count toward the inactivity time-out.
+    void measureBandwidthUsage();
+    static std::optional<std::size_t> receiveBufferLimitForThrottling();
     std::uint64_t uploadBufferSize() const { return m_uploadBufferSize; }
 
     static std::string mimeTypeForFileAtPath(const std::string&) { return "application/octet-stream"; }
@@ -337,6 +357,13 @@ private:
     std::uint64_t m_lastBytesRead = 0;
     std::uint64_t m_lastBytesSent = 0;
     mutable std::recursive_mutex m_cancelledLock;
+    // Raised by cancel() before it waits for cancelledLock, so that a loop pass
+    // waiting for bandwidth can give up at once.
+    std::atomic<bool> m_cancelRequested{false};
+    bool m_updatedProgress = false;
+    // How far the current attempt's upload was reported to the queue, and how much.
+    std::uint64_t m_uploadPosition = 0;
+    std::uint64_t m_uploadProgressCounted = 0;
     AtomicProperty<std::string> m_didFinishSelector{std::string(HTTPRequestDelegate::kRequestFinished)};
     AtomicProperty<std::string> m_didFailSelector{std::string(HTTPRequestDelegate::kRequestFailed)};
     std::optional<Clock::time_point> m_lastActivityTime;

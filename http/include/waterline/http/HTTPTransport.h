@@ -53,6 +53,10 @@ struct HTTPTransportMessage {
     bool validatesSecureCertificate = true;
     std::optional<std::string> certificateAuthorityFile{}; // else the system's store
     std::optional<HTTPProxy> proxy{};
+    // Response bytes the transport may hold before it stops reading the connection;
+    // none: its own generous default. A throttled request keeps this small, so that
+    // bytes it may not take yet stay unread rather than pile up here.
+    std::optional<std::size_t> receiveBufferLimit{};
 };
 
 class HTTPTransport {

@@ -25,6 +25,9 @@ public:
 
     // Up to buffer.size() bytes; 0 once the stream has ended.
     virtual ErrorOr<std::size_t> read(std::span<std::uint8_t> buffer) = 0;
+    // False while the stream may not be read yet (a throttled body whose allowance is
+    // spent); the reader waits and asks again rather than reading.
+    virtual bool hasBytesAvailable() { return true; }
     virtual void close() {}
 
     // Reads the shared bytes without copying them.

@@ -257,6 +257,12 @@ TEST(NetworkQueue, SizeProbesRunFirstAndAreNotCounted)
     }
     for (const auto& get : gets)
         EXPECT_EQ(get->contentLength(), get->totalBytesRead());
+    // The probes' sizes and the POST's answer make the total; the bytes fill it exactly.
+    EXPECT_EQ(queue->downloadProgressTotalBytes(), 6000u + post->contentLength());
+    EXPECT_EQ(queue->downloadProgressBytes(), 6000u + post->contentLength());
+    EXPECT_EQ(queue->uploadProgressBytes(), 700u);
+    // Totals still grow while the first GETs read, so only the end is certain.
+    EXPECT_TRUE(runMainUntil([&] { return !downloads->values.empty() && downloads->values.back() == 1.0f; }, 2));
 }
 
 TEST(NetworkQueue, AFailedProbeFailsItsRequestWhichNeverRuns)
@@ -369,10 +375,15 @@ TEST(NetworkQueue, WholeRequestsAreTheUnitsWithoutAccurateProgress)
     EXPECT_EQ(queue->downloadProgressTotalBytes(), 3u);
     EXPECT_EQ(queue->uploadProgressTotalBytes(), 0u); // no upload receiver
     ASSERT_TRUE(runMainUntil([&] { return recorder->batchesFinished > 0; }));
+    runMainUntil([&] { return queue->downloadProgressBytes() == 3; }, 2);
+    EXPECT_EQ(queue->downloadProgressBytes(), 3u);
     // One more after go: one more unit expected, so the fraction still ends at 1.
     queue->addOperation(requestFor(nginx->url("/u.txt")));
     EXPECT_EQ(queue->downloadProgressTotalBytes(), 4u);
     ASSERT_TRUE(runMainUntil([&] { return recorder->batchesFinished > 1; }));
+    runMainUntil([&] { return downloads->values.back() == 1.0f; }, 2);
+    EXPECT_EQ(downloads->values.back(), 1.0f);
+    EXPECT_EQ(queue->downloadProgressBytes(), 4u);
 }
 
 TEST(NetworkQueue, ConcurrentReportsAreNeitherLostNorReordered)

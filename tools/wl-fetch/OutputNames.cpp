@@ -1,6 +1,6 @@
 #include "OutputNames.h"
 
-#include <waterline/http/URL.h>
+#include <waterline/http/DownloadFileName.h>
 
 #include <filesystem>
 #include <set>
@@ -21,15 +21,10 @@ ErrorOr<std::string> outputFileNameForURL(const std::string& urlText)
     auto url = URL::parse(urlText);
     if (!url)
         return refusal(urlText, "not a URL");
-    const std::string& path = url->path();
-    std::string name = URL::percentDecode(path.substr(path.rfind('/') + 1));
-    if (name.empty())
-        return refusal(urlText, "its path ends without a file name");
-    if (name == "." || name == "..")
-        return refusal(urlText, "'" + name + "' is not a file name");
-    if (name.find('/') != std::string::npos || name.find('\0') != std::string::npos)
-        return refusal(urlText, "its file name would leave the output folder");
-    return name;
+    auto name = downloadFileNameForURL(*url);
+    if (!name)
+        return refusal(urlText, name.error()->localizedDescription());
+    return name.releaseValue();
 }
 
 ErrorOr<std::vector<std::optional<std::string>>> outputPathsFor(const FetchOptions& options)

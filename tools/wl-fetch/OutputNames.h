@@ -1,9 +1,7 @@
 // Where each URL's body goes: the -o files in order, or files in --output-dir named
-// after the last path segment of their URL. A name is refused, before anything is
-// fetched, when it could not be a plain file in that folder: empty (the path ends in
-// '/'), "." or "..", or holding '/' or NUL once its %-escapes are decoded (so
-// "..%2Fx" cannot reach outside). Two URLs with the same name are refused too: both
-// downloads would write one file at the same time.
+// after their URLs (downloadFileNameForURL), refused before anything is fetched when
+// such a name could not be a plain file in that folder. Two URLs with the same name
+// are refused too: both downloads would write one file at the same time.
 #pragma once
 
 #include "FetchOptions.h"

@@ -110,7 +110,7 @@ std::string ProgressDisplay::line(const std::string& label, const Figures& figur
     text += "  " + byteText(static_cast<double>(figures.bytes));
     text += " / " + (figures.total ? byteText(static_cast<double>(*figures.total)) : std::string("?"));
     double rate = figures.seconds > 0 ? static_cast<double>(figures.bytes) / figures.seconds : 0;
-    text += "  " + byteText(rate) + "/s";
+    text += "  " + (rate > 0 ? byteText(rate) : std::string("--")) + "/s"; // too quick to tell
     bool done = figures.fraction && *figures.fraction >= 1.0;
     if (done)
         text += "  done";
@@ -130,8 +130,10 @@ ProgressDisplay::Figures ProgressDisplay::figuresOf(Tracked& tracked, Clock::tim
         figures.total = length + request.partialDownloadSize();
     if (figures.bytes > 0 && !tracked.firstByte)
         tracked.firstByte = now;
+    if (request.complete() && !tracked.ended)
+        tracked.ended = now; // the rate stays what it was at the end
     if (tracked.firstByte)
-        figures.seconds = std::chrono::duration<double>(now - *tracked.firstByte).count();
+        figures.seconds = std::chrono::duration<double>(tracked.ended.value_or(now) - *tracked.firstByte).count();
     figures.fraction = tracked.fraction->last;
     if (!figures.fraction && figures.total)
         figures.fraction = static_cast<double>(figures.bytes) / static_cast<double>(*figures.total);

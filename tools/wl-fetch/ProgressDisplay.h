@@ -60,6 +60,7 @@ private:
         std::string label;
         std::shared_ptr<Fraction> fraction = std::make_shared<Fraction>();
         std::optional<Clock::time_point> firstByte;
+        std::optional<Clock::time_point> ended;
     };
 
     Figures figuresOf(Tracked& tracked, Clock::time_point now);

@@ -6,11 +6,11 @@
 #include <waterline/foundation/RunLoop.h>
 #include <waterline/http/CookieStorage.h>
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
-
-#include <unistd.h>
 
 namespace waterline::fetch {
 
@@ -95,13 +95,14 @@ void Fetcher::startAll()
     if (wantsProgress())
         m_display = std::make_unique<ProgressDisplay>(std::cerr, m_queue);
     for (auto& transfer : m_transfers) {
-        auto request = makeRequest(transfer.urlText, transfer.outputPath);
+        auto request = makeRequest(transfer.urlText);
         if (!request) {
             transfer.reported = transfer.failed = true;
             noteFailure(request.error()->code(), request.error()->localizedDescription(), transfer.urlText);
             continue;
         }
         transfer.request = request.releaseValue();
+        configureOutput(*transfer.request, transfer.outputPath);
         // Calls for credentials come to us directly; finish and failure through the queue.
         transfer.request->setDelegate(weak_from_this());
         transfer.request->setDidFinishSelector({});
@@ -119,6 +120,17 @@ void Fetcher::startAll()
     if (m_display)
         m_display->start();
     m_queue->go();
+}
+
+void Fetcher::configureOutput(HTTPRequest& request, const std::optional<std::string>& outputPath)
+{
+    if (!outputPath)
+        return;
+    request.setDownloadDestinationPath(*outputPath);
+    if (m_options.resume) {
+        request.setTemporaryFileDownloadPath(*outputPath + ".part");
+        request.setAllowResumeForFileDownloads(true);
+    }
 }
 
 void Fetcher::finishAll()
@@ -151,12 +163,11 @@ void Fetcher::printReadyBodies()
             continue;
         transfer.printed = true;
         if (transfer.request && !transfer.failed)
-            writeResponse(*transfer.request, transfer.outputPath ? Body::InFile : Body::ToStandardOutput);
+            writeResponse(*transfer.request);
     }
 }
 
-ErrorOr<std::shared_ptr<HTTPRequest>> Fetcher::makeRequest(const std::string& text,
-                                                           const std::optional<std::string>& outputPath)
+ErrorOr<std::shared_ptr<HTTPRequest>> Fetcher::makeRequest(const std::string& text)
 {
     auto url = URL::parse(text);
     if (!url)
@@ -188,13 +199,6 @@ ErrorOr<std::shared_ptr<HTTPRequest>> Fetcher::makeRequest(const std::string& te
         if (!pac)
             return usageError("not a URL: " + *m_options.pacURL);
         request->setPACurl(*pac);
-    }
-    if (outputPath) {
-        request->setDownloadDestinationPath(*outputPath);
-        if (m_options.resume) {
-            request->setTemporaryFileDownloadPath(*outputPath + ".part");
-            request->setAllowResumeForFileDownloads(true);
-        }
     }
     WL_TRY(configureBody(*request));
     return request;
@@ -256,7 +260,7 @@ void Fetcher::queueFinished(NetworkQueue&)
     finishAll();
 }
 
-void Fetcher::writeResponse(HTTPRequest& request, Body body)
+void Fetcher::writeResponse(HTTPRequest& request)
 {
     std::string head = headerBlock(request);
     if (m_options.headerDumpPath) {
@@ -265,7 +269,7 @@ void Fetcher::writeResponse(HTTPRequest& request, Body body)
     }
     if (m_options.includeHeaders)
         std::fwrite(head.data(), 1, head.size(), stdout);
-    if (body == Body::ToStandardOutput) {
+    if (auto* transfer = transferOf(request); transfer && !transfer->outputPath) {
         if (auto data = request.responseData())
             std::fwrite(data->data(), 1, data->size(), stdout);
     }

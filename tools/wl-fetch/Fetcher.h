@@ -45,19 +45,18 @@ private:
         bool failed = false;
         bool printed = false;
     };
-    enum class Body { ToStandardOutput, InFile };
 
     void startAll();
+    void configureOutput(HTTPRequest& request, const std::optional<std::string>& outputPath);
     void finishAll();
     void configureQueue();
     static void applyBandwidthLimit(const FetchOptions& options);
     bool wantsProgress() const;
     Transfer* transferOf(const HTTPRequest& request);
     void printReadyBodies();
-    ErrorOr<std::shared_ptr<HTTPRequest>> makeRequest(const std::string& text,
-                                                      const std::optional<std::string>& outputPath);
+    ErrorOr<std::shared_ptr<HTTPRequest>> makeRequest(const std::string& text);
     ErrorOr<void> configureBody(HTTPRequest& request);
-    void writeResponse(HTTPRequest& request, Body body);
+    void writeResponse(HTTPRequest& request);
     void describeExchange(HTTPRequest& request);
     void noteFailure(int exitCode, const std::string& description, const std::string& urlText = {});
 

@@ -39,6 +39,18 @@ Run wlFetch(std::vector<std::string> arguments)
 struct ThreeFiles {
     std::vector<std::string> names{"one.txt", "two.txt", "three.txt"};
     std::vector<std::string> contents{std::string(300000, '1'), "two\n", std::string(40000, '3')};
+
+    // Writes them to nginx's root; their URLs, or none when a file cannot be written.
+    std::vector<std::string> serveFrom(const NginxServer& nginx) const
+    {
+        std::vector<std::string> urls;
+        for (std::size_t i = 0; i < names.size(); ++i) {
+            if (nginx.writeFile(names[i], contents[i]).isError())
+                return {};
+            urls.push_back(nginx.url("/" + names[i]));
+        }
+        return urls;
+    }
 };
 
 TEST(WlFetchBatch, ThreeURLsGoToAFolderToFilesInOrderOrToStandardOutputInOrder)
@@ -46,11 +58,8 @@ TEST(WlFetchBatch, ThreeURLsGoToAFolderToFilesInOrderOrToStandardOutputInOrder)
     START_OR_FAIL(nginx, NginxServer::start());
     START_OR_FAIL(folder, TemporaryFolder::create());
     ThreeFiles files;
-    std::vector<std::string> urls;
-    for (std::size_t i = 0; i < 3; ++i) {
-        ASSERT_FALSE(nginx->writeFile(files.names[i], files.contents[i]).isError());
-        urls.push_back(nginx->url("/" + files.names[i]));
-    }
+    auto urls = files.serveFrom(*nginx);
+    ASSERT_EQ(urls.size(), 3u);
 
     auto intoFolder = wlFetch({urls[0], urls[1], urls[2], "--output-dir", folder.path().string()});
     EXPECT_EQ(intoFolder.exitCode, 0) << intoFolder.output;
@@ -137,11 +146,8 @@ TEST(WlFetchBatch, ProgressBarsOnlyWhenAskedOrOnATerminal)
     START_OR_FAIL(nginx, NginxServer::start());
     START_OR_FAIL(folder, TemporaryFolder::create());
     ThreeFiles files;
-    std::vector<std::string> arguments;
-    for (std::size_t i = 0; i < 3; ++i) {
-        ASSERT_FALSE(nginx->writeFile(files.names[i], files.contents[i]).isError());
-        arguments.push_back(nginx->url("/" + files.names[i]));
-    }
+    auto arguments = files.serveFrom(*nginx);
+    ASSERT_EQ(arguments.size(), 3u);
     arguments.insert(arguments.end(), {"--output-dir", folder.path().string()});
 
     auto quiet = wlFetch(arguments); // standard error is a pipe here

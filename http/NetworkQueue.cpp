@@ -172,7 +172,9 @@ void NetworkQueue::addHEADOperation(const std::shared_ptr<HTTPRequest>& probe)
 
 void NetworkQueue::go()
 {
-    if (!showAccurateProgress()) {
+    // Only the first go counts the batch: requests added after it count themselves,
+    // so a second go must not count them again.
+    if (!showAccurateProgress() && !m_hasGone.get()) {
         auto count = static_cast<std::uint64_t>(requestsCount());
         m_download.expectMore(count);
         m_upload.expectMore(count);

@@ -380,6 +380,8 @@ TEST(NetworkQueue, WholeRequestsAreTheUnitsWithoutAccurateProgress)
     // One more after go: one more unit expected, so the fraction still ends at 1.
     queue->addOperation(requestFor(nginx->url("/u.txt")));
     EXPECT_EQ(queue->downloadProgressTotalBytes(), 4u);
+    queue->go(); // already going: counts nothing again
+    EXPECT_EQ(queue->downloadProgressTotalBytes(), 4u);
     ASSERT_TRUE(runMainUntil([&] { return recorder->batchesFinished > 1; }));
     runMainUntil([&] { return downloads->values.back() == 1.0f; }, 2);
     EXPECT_EQ(downloads->values.back(), 1.0f);

@@ -116,49 +116,67 @@ void NetworkQueue::addOperation(std::shared_ptr<Operation> operation)
     auto request = std::dynamic_pointer_cast<HTTPRequest>(operation);
     if (!request)
         throw AttemptToAddInvalidRequest();
-    if (request->isExecuting() || request->isFinished())
-        OperationQueue::addOperation(request); // throws the base class's error, nothing changed
 
-    bool accurate = showAccurateProgress();
+    // Everything the request must carry before it can start is set first, and put
+    // back if the base class refuses it (already in a queue, running or finished).
+    Preparation prepared = prepare(*request);
     {
+        // A report of this request (from a worker, on the main thread) waits for this
+        // lock, so it finds the request on the books.
         std::lock_guard guard(m_booksLock);
+        try {
+            OperationQueue::addOperation(request);
+        } catch (...) {
+            undo(*request, prepared);
+            throw;
+        }
         m_outstanding.emplace(request.get(), request);
         m_batchOpen = true;
     }
-    std::shared_ptr<HTTPRequest> probe;
-    if (accurate) {
-        // A request with a body becomes a POST only when its body is built: a GET
-        // that has one is an upload, not a download to probe.
-        bool sendsBody = request->postBody() || request->postBodyFilePath();
-        if (request->requestMethod() == "GET" && !sendsBody) {
-            probe = request->HEADRequest();
-            copyConnectionSettings(*request, *probe);
-            addHEADOperation(probe);
-            request->setShouldResetProgressIndicators(false);
-            request->addDependency(probe);
-        } else if (uploadProgressDelegate()) {
-            request->buildPostBody();
-            m_upload.expectMore(request->postLength());
-        }
-    } else if (m_hasGone.get()) {
-        // Counted in whole requests from go() on: one more request, one more unit.
-        m_download.expectMore(1);
-        m_upload.expectMore(1);
-    }
-    request->setShowAccurateProgress(accurate);
-    request->setQueue(weak_from_this());
-    try {
-        OperationQueue::addOperation(request);
-    } catch (...) {
-        // Already in a queue: take it off the books again.
-        if (probe)
-            probe->cancel();
-        std::lock_guard guard(m_booksLock);
-        m_outstanding.erase(request.get());
-        m_batchOpen = !m_outstanding.empty() || !m_cancelledUnreported.empty();
-        throw;
-    }
+    if (prepared.probe)
+        addHEADOperation(prepared.probe);
     updateNetworkActivityIndicator();
+}
+
+NetworkQueue::Preparation NetworkQueue::prepare(HTTPRequest& request)
+{
+    Preparation prepared{request.queue(), request.showAccurateProgress(), request.shouldResetProgressIndicators()};
+    bool accurate = showAccurateProgress();
+    // A request with a body becomes a POST only when its body is built: a GET that
+    // has one is an upload, not a download to probe.
+    bool sendsBody = request.postBody() || request.postBodyFilePath();
+    if (accurate && request.requestMethod() == "GET" && !sendsBody) {
+        prepared.probe = request.HEADRequest();
+        copyConnectionSettings(request, *prepared.probe);
+        request.setShouldResetProgressIndicators(false);
+        request.addDependency(prepared.probe); // added to the queue once the request is
+    } else if (accurate && uploadProgressDelegate()) {
+        request.buildPostBody();
+        prepared.uploadUnits = request.postLength();
+    } else if (!accurate && m_hasGone.get()) {
+        // Counted in whole requests from go() on: one more request, one more unit.
+        prepared.uploadUnits = prepared.downloadUnits = 1;
+    }
+    if (prepared.uploadUnits > 0)
+        m_upload.expectMore(prepared.uploadUnits);
+    if (prepared.downloadUnits > 0)
+        m_download.expectMore(prepared.downloadUnits);
+    request.setShowAccurateProgress(accurate);
+    request.setQueue(weak_from_this());
+    return prepared;
+}
+
+void NetworkQueue::undo(HTTPRequest& request, const Preparation& prepared)
+{
+    if (prepared.uploadUnits > 0)
+        m_upload.expectLess(prepared.uploadUnits);
+    if (prepared.downloadUnits > 0)
+        m_download.expectLess(prepared.downloadUnits);
+    if (prepared.probe)
+        request.removeDependency(prepared.probe);
+    request.setQueue(prepared.previousQueue);
+    request.setShowAccurateProgress(prepared.showedAccurateProgress);
+    request.setShouldResetProgressIndicators(prepared.resetProgressIndicators);
 }
 
 void NetworkQueue::addHEADOperation(const std::shared_ptr<HTTPRequest>& probe)

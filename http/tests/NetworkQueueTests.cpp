@@ -146,12 +146,18 @@ TEST(NetworkQueue, RefusesOperationsThatAreNotRequests)
     EXPECT_EQ(queue->operationCount(), 0u);
     EXPECT_EQ(queue->requestsCount(), 0);
 
-    // A request already in another queue is refused by the base class and not counted.
+    // A request already in another queue is refused by the base class, not counted,
+    // and left as it was: still the other queue's, without a probe.
     auto request = requestFor("http://127.0.0.1:9/");
     auto other = NetworkQueue::queue();
     other->addOperation(request);
+    queue->setShowAccurateProgress(true);
     EXPECT_THROW(queue->addOperation(request), std::logic_error);
     EXPECT_EQ(queue->requestsCount(), 0);
+    EXPECT_EQ(queue->operationCount(), 0u);
+    EXPECT_EQ(request->queue().get(), static_cast<HTTPRequestQueue*>(other.get()));
+    EXPECT_TRUE(request->dependencies().empty());
+    EXPECT_FALSE(request->showAccurateProgress());
 }
 
 TEST(NetworkQueue, AFailureCancelsTheRestAndTheBatchEndsOnce)

@@ -138,7 +138,19 @@ public:
 
 private:
     enum class Outcome { Finished, Failed };
-    void addHEADOperation(const std::shared_ptr<HTTPRequest>& main);
+    // What adding a request changed before the base class took it, to put back when
+    // it does not.
+    struct Preparation {
+        std::weak_ptr<HTTPRequestQueue> previousQueue;
+        bool showedAccurateProgress = false;
+        bool resetProgressIndicators = true;
+        std::shared_ptr<HTTPRequest> probe{};
+        std::uint64_t uploadUnits = 0;
+        std::uint64_t downloadUnits = 0;
+    };
+    Preparation prepare(HTTPRequest& request);
+    void undo(HTTPRequest& request, const Preparation& prepared);
+    void addHEADOperation(const std::shared_ptr<HTTPRequest>& probe);
     // Takes `request` off the books; whether it was counted in the batch.
     bool settle(HTTPRequest& request);
     void report(Outcome outcome, HTTPRequest& request);

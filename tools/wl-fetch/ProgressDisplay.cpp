@@ -11,6 +11,7 @@ namespace {
 constexpr auto kRedrawInterval = std::chrono::milliseconds(200);
 constexpr int kBarWidth = 20;
 constexpr std::size_t kLabelWidth = 24;
+constexpr std::size_t kMaxRequestLines = 8;
 
 std::string format(const char* pattern, double value, const char* unit)
 {
@@ -165,22 +166,31 @@ ProgressDisplay::Figures ProgressDisplay::overallFigures(const std::vector<Figur
     return overall;
 }
 
+// A block of a fixed height, redrawn in place: with many URLs only the first that
+// have not ended get a line of their own (all of them count in the total).
 void ProgressDisplay::draw()
 {
     auto now = Clock::now();
     std::vector<Figures> each;
-    std::string picture;
-    if (m_linesDrawn > 0)
-        picture += "\x1b[" + std::to_string(m_linesDrawn) + "A";
+    std::vector<std::string> lines;
     int ended = 0;
     for (auto& tracked : m_tracked) {
         each.push_back(figuresOf(tracked, now));
-        picture += "\r\x1b[K" + line(tracked.label, each.back()) + "\n";
-        ended += tracked.request->complete() ? 1 : 0;
+        bool hasEnded = tracked.request->complete();
+        ended += hasEnded ? 1 : 0;
+        if (m_tracked.size() <= kMaxRequestLines || (!hasEnded && lines.size() < kMaxRequestLines))
+            lines.push_back(line(tracked.label, each.back()));
     }
+    lines.resize(std::min(m_tracked.size(), kMaxRequestLines)); // blank lines keep the height
     std::string summary = "total " + std::to_string(ended) + "/" + std::to_string(m_tracked.size());
-    picture += "\r\x1b[K" + line(summary, overallFigures(each, now)) + "\n";
-    m_linesDrawn = static_cast<int>(m_tracked.size()) + 1;
+    lines.push_back(line(summary, overallFigures(each, now)));
+
+    std::string picture;
+    if (m_linesDrawn > 0)
+        picture += "\x1b[" + std::to_string(m_linesDrawn) + "A";
+    for (const auto& text : lines)
+        picture += "\r\x1b[K" + text + "\n";
+    m_linesDrawn = static_cast<int>(lines.size());
     m_out << picture << std::flush;
 }
 

@@ -143,6 +143,7 @@ bool takeFlag(FetchOptions& options, const std::string& name)
         {"--http1.0", &FetchOptions::httpOne},      {"-k", &FetchOptions::insecure},
         {"--insecure", &FetchOptions::insecure},    {"-i", &FetchOptions::includeHeaders},
         {"--fail", &FetchOptions::failOnHTTPError}, {"-v", &FetchOptions::verbose},
+        {"--keep-going", &FetchOptions::keepGoing}, {"--wwan-limit", &FetchOptions::wwanLimit},
     };
     if (auto it = setters.find(name); it != setters.end()) {
         options.*(it->second) = true;
@@ -156,10 +157,6 @@ bool takeFlag(FetchOptions& options, const std::string& name)
         options.progress = name == "--progress";
     else if (name == "--accurate-progress")
         options.accurateProgress = true;
-    else if (name == "--wwan-limit")
-        options.wwanLimit = true;
-    else if (name == "--keep-going")
-        options.keepGoing = true;
     else
         return false;
     return true;

@@ -754,11 +754,14 @@ void CurlTransport::detach()
 
 } // namespace
 
+// Set up while the process starts, on the main thread, as libcurl asks: set up on a
+// request queue's worker that ends later, the TLS library's state for that thread is lost.
+const bool kTransferLibraryReady = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
+
 ErrorOr<std::unique_ptr<HTTPTransport>> HTTPTransport::open(HTTPTransportMessage message,
                                                             std::function<void(Event)> onEvent)
 {
-    static const bool initialised = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
-    if (!initialised)
+    if (!kTransferLibraryReady)
         return Error::create(kTransportErrorDomain, CURLE_FAILED_INIT, "Unable to initialise the transfer library");
     auto transport = std::make_unique<CurlTransport>(std::move(message), std::move(onEvent));
     WL_TRY(transport->start());

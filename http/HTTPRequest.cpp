@@ -182,7 +182,10 @@ void HTTPRequest::requestFinished()
     if (error() || m_isSizeProbe)
         return;
     if (auto owner = queue(); owner && owner->implements(HTTPRequestQueue::Callback::RequestDidFinish))
-        notifyOnMainThread([owner](HTTPRequest& request) { owner->requestDidFinish(request); });
+        notifyOnMainThread([queue = std::weak_ptr(owner)](HTTPRequest& request) {
+            if (auto owner = queue.lock()) // a queue destroyed meanwhile hears nothing
+                owner->requestDidFinish(request);
+        });
     auto selector = didFinishSelector();
     if (auto receiver = delegate(); receiver && !selector.empty() && receiver->implements(selector))
         notifyOnMainThread([receiver, selector](HTTPRequest& request) { receiver->perform(selector, request); });
@@ -195,15 +198,25 @@ void HTTPRequest::failWithError(ErrorPtr failure)
         return;
     if (m_isSizeProbe) {
         auto main = mainRequest();
-        if (main)
+        if (main) {
             main->setError(failure);
+            main->cancel(); // failed through its probe: it must not run after all
+        }
         if (auto owner = queue(); main && owner && owner->implements(HTTPRequestQueue::Callback::RequestDidFail))
-            performOnMainThread([owner, main] { owner->requestDidFail(*main); }, false);
+            performOnMainThread(
+                [queue = std::weak_ptr(owner), main] {
+                    if (auto owner = queue.lock())
+                        owner->requestDidFail(*main);
+                },
+                false);
         return;
     }
     setError(std::move(failure));
     if (auto owner = queue(); owner && owner->implements(HTTPRequestQueue::Callback::RequestDidFail))
-        notifyOnMainThread([owner](HTTPRequest& request) { owner->requestDidFail(request); });
+        notifyOnMainThread([queue = std::weak_ptr(owner)](HTTPRequest& request) {
+            if (auto owner = queue.lock())
+                owner->requestDidFail(request);
+        });
     auto selector = didFailSelector();
     if (auto receiver = delegate(); receiver && !selector.empty() && receiver->implements(selector))
         notifyOnMainThread([receiver, selector](HTTPRequest& request) { receiver->perform(selector, request); });

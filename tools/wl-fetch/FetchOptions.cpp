@@ -1,13 +1,19 @@
 #include "FetchOptions.h"
 
 #include <charconv>
+#include <cstdint>
+#include <limits>
 #include <map>
+#include <string_view>
 
 namespace waterline::fetch {
 
 const char* const kFetchUsage = "usage: wl-fetch URL... [options]\n"
                                 "  -o FILE             write the body to FILE (else to standard output)\n"
-                                "  --resume            download into FILE.part and continue it next time (needs -o)\n"
+                                "                      (once per URL, in order)\n"
+                                "  --output-dir DIR    write each body to DIR, named after its URL's last segment\n"
+                                "  --resume            download into FILE.part and continue it next time\n"
+                                "                      (needs a file for every URL)\n"
                                 "  -X METHOD           request method\n"
                                 "  -d DATA             send DATA as the body\n"
                                 "  --data-binary @FILE send the file as the body, streamed from disk\n"
@@ -34,8 +40,16 @@ const char* const kFetchUsage = "usage: wl-fetch URL... [options]\n"
                                 "  --keychain          look up and keep credentials in the credential store\n"
                                 "  --no-session        neither use nor keep credentials of earlier requests\n"
                                 "  --no-prompt         never ask for credentials; fail with status 3 instead\n"
+                                "  --progress          progress bars on standard error (default: on a terminal)\n"
+                                "  --no-progress       no progress bars\n"
+                                "  --accurate-progress learn every download's size first (a HEAD request each)\n"
+                                "  --limit-rate BYTES  at most BYTES per second for all transfers (k, M allowed)\n"
+                                "  --wwan-limit        limit the rate only on a carrier network (14800 bytes\n"
+                                "                      per second unless --limit-rate says otherwise)\n"
+                                "  --keep-going        a failed URL does not cancel the others\n"
                                 "  --help              this text\n"
-                                "Exit status: 0 done, 1-10 the request's error code, 22 with --fail, 64 bad usage.\n";
+                                "Exit status: 0 done, 1-10 the first failed request's error code, 22 with --fail,\n"
+                                "64 bad usage.\n";
 
 namespace {
 
@@ -70,11 +84,32 @@ std::optional<std::pair<std::string, std::string>> parseHeader(const std::string
     return std::pair{text.substr(0, colon), value};
 }
 
+// "2048", "16k" or "1M" (k = 1024 bytes); none when not a whole number that fits.
+std::optional<std::uint32_t> parseByteRate(std::string_view text)
+{
+    std::uint64_t scale = 1;
+    if (!text.empty() && (text.back() == 'k' || text.back() == 'K'))
+        scale = 1024;
+    else if (!text.empty() && (text.back() == 'm' || text.back() == 'M'))
+        scale = 1024 * 1024;
+    if (scale != 1)
+        text.remove_suffix(1);
+    std::uint64_t count = 0;
+    auto [end, failure] = std::from_chars(text.data(), text.data() + text.size(), count);
+    if (text.empty() || failure != std::errc{} || end != text.data() + text.size())
+        return std::nullopt;
+    if (count > std::numeric_limits<std::uint32_t>::max() / scale)
+        return std::nullopt;
+    return static_cast<std::uint32_t>(count * scale);
+}
+
 // Applies an option that takes a value; an error text when the value is unusable.
 std::optional<std::string> takeValue(FetchOptions& options, const std::string& name, const std::string& value)
 {
     if (name == "-o")
-        options.outputPath = value;
+        options.outputPaths.push_back(value);
+    else if (name == "--output-dir")
+        options.outputDir = value;
     else if (name == "-X")
         options.method = value;
     else if (name == "-d")
@@ -114,6 +149,10 @@ std::optional<std::string> takeValue(FetchOptions& options, const std::string& n
         if (failure != std::errc{} || end != value.data() + value.size())
             return "--timeout needs a number of seconds, not '" + value + "'";
         options.timeoutSeconds = seconds;
+    } else if (name == "--limit-rate") {
+        options.limitRate = parseByteRate(value);
+        if (!options.limitRate)
+            return "--limit-rate needs bytes per second (a whole number, k and M allowed), not '" + value + "'";
     }
     return std::nullopt;
 }
@@ -125,7 +164,8 @@ bool takeFlag(FetchOptions& options, const std::string& name)
         {"--http1.0", &FetchOptions::httpOne},      {"-k", &FetchOptions::insecure},
         {"--insecure", &FetchOptions::insecure},    {"-i", &FetchOptions::includeHeaders},
         {"--fail", &FetchOptions::failOnHTTPError}, {"-v", &FetchOptions::verbose},
-        {"--keychain", &FetchOptions::keychain},
+        {"--keychain", &FetchOptions::keychain},    {"--keep-going", &FetchOptions::keepGoing},
+        {"--wwan-limit", &FetchOptions::wwanLimit},
     };
     if (auto it = setters.find(name); it != setters.end()) {
         options.*(it->second) = true;
@@ -139,6 +179,10 @@ bool takeFlag(FetchOptions& options, const std::string& name)
         options.session = false;
     else if (name == "--no-prompt")
         options.prompt = false;
+    else if (name == "--progress" || name == "--no-progress")
+        options.progress = name == "--progress";
+    else if (name == "--accurate-progress")
+        options.accurateProgress = true;
     else
         return false;
     return true;
@@ -146,8 +190,9 @@ bool takeFlag(FetchOptions& options, const std::string& name)
 
 bool takesValue(const std::string& name)
 {
-    for (const char* known : {"-o", "-X", "-d", "--data-binary", "-H", "-A", "--timeout", "--cacert", "--proxy",
-                              "--pac", "--cookie-jar", "-D", "-u", "--proxy-user", "--domain"})
+    for (const char* known :
+         {"-o", "-X", "-d", "--data-binary", "-H", "-A", "--timeout", "--cacert", "--proxy", "--pac", "--cookie-jar",
+          "-D", "-u", "--proxy-user", "--domain", "--output-dir", "--limit-rate"})
         if (name == known)
             return true;
     return false;
@@ -176,10 +221,12 @@ std::variant<FetchOptions, HelpRequested, UsageError> parseFetchOptions(const st
     }
     if (options.urls.empty())
         return UsageError{"no URL given"};
-    if (options.resume && !options.outputPath)
-        return UsageError{"--resume needs -o FILE"};
-    if (options.outputPath && options.urls.size() > 1)
-        return UsageError{"-o takes one URL"};
+    if (options.outputPaths.size() > options.urls.size())
+        return UsageError{"-o is given more often than there are URLs"};
+    if (options.outputDir && !options.outputPaths.empty())
+        return UsageError{"give either -o or --output-dir"};
+    if (options.resume && !options.outputDir && options.outputPaths.size() < options.urls.size())
+        return UsageError{"--resume needs a file for every URL: -o FILE for each, or --output-dir"};
     if (options.data && options.dataFile)
         return UsageError{"give either -d or --data-binary @FILE"};
     return options;

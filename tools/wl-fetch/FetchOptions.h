@@ -2,6 +2,7 @@
 // network or the file system; a bad command line gives the text to show and exit 64.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <utility>
@@ -18,7 +19,8 @@ struct Credentials {
 
 struct FetchOptions {
     std::vector<std::string> urls;
-    std::optional<std::string> outputPath;                    // -o; else the body goes to stdout
+    std::vector<std::string> outputPaths;                     // -o, one per URL in order; else stdout
+    std::optional<std::string> outputDir;                     // --output-dir: files named after the URLs
     bool resume = false;                                      // --resume: FILE.part, renamed at the end
     std::optional<std::string> method;                        // -X
     std::optional<std::string> data;                          // -d, or --data-binary without @
@@ -45,6 +47,11 @@ struct FetchOptions {
     bool keychain = false;                                    // --keychain: keep credentials across runs
     bool session = true;                                      // --no-session clears it
     bool prompt = true;                                       // --no-prompt clears it
+    std::optional<bool> progress;                             // --progress / --no-progress; else a terminal's
+    bool accurateProgress = false;                            // --accurate-progress: sizes first (HEAD)
+    std::optional<std::uint32_t> limitRate;                   // --limit-rate, bytes per second
+    bool wwanLimit = false;                                   // --wwan-limit: only on a carrier network
+    bool keepGoing = false;                                   // --keep-going: a failure cancels nothing
 };
 
 struct HelpRequested {};

@@ -1,10 +1,14 @@
 #include "Fetcher.h"
 
+#include "OutputNames.h"
+
 #include <waterline/foundation/FileIO.h>
 #include <waterline/foundation/RunLoop.h>
 #include <waterline/http/AuthenticationDialog.h>
 #include <waterline/http/CookieStorage.h>
 #include <waterline/http/TerminalAuthenticationPresenter.h>
+
+#include <unistd.h>
 
 #include <unistd.h>
 
@@ -46,32 +50,126 @@ int Fetcher::run()
             return 1;
         }
     }
-    RunLoop::main().post([self = shared_from_this()] { self->startNext(); });
+    auto paths = outputPathsFor(m_options);
+    if (!paths) {
+        std::cerr << "wl-fetch: " << paths.error()->localizedDescription() << "\n";
+        return kExitUsage;
+    }
+    std::error_code cause;
+    if (m_options.outputDir && !std::filesystem::is_directory(*m_options.outputDir, cause)) {
+        std::cerr << "wl-fetch: --output-dir " << *m_options.outputDir << " is not a folder\n";
+        return kExitUsage;
+    }
+    for (std::size_t i = 0; i < m_options.urls.size(); ++i)
+        m_transfers.push_back(Transfer{.urlText = m_options.urls[i], .outputPath = (*paths)[i], .request = {}});
+    applyBandwidthLimit(m_options);
+    RunLoop::main().post([self = shared_from_this()] { self->startAll(); });
     RunLoop::main().run();
     return m_exitCode;
 }
 
-void Fetcher::startNext()
+void Fetcher::applyBandwidthLimit(const FetchOptions& options)
 {
-    if (m_next >= m_options.urls.size()) {
+    if (options.wwanLimit && options.limitRate)
+        HTTPRequest::throttleBandwidthForWWANUsingLimit(*options.limitRate);
+    else if (options.wwanLimit)
+        HTTPRequest::setShouldThrottleBandwidthForWWAN(true);
+    else if (options.limitRate)
+        HTTPRequest::setMaxBandwidthPerSecond(*options.limitRate);
+}
+
+void Fetcher::configureQueue()
+{
+    m_queue = NetworkQueue::queue();
+    m_queue->setDelegate(weak_from_this());
+    m_queue->setRequestDidFinishSelector(std::string(kRequestFinished));
+    m_queue->setRequestDidFailSelector(std::string(kRequestFailed));
+    m_queue->setQueueDidFinishSelector(std::string(kQueueFinished));
+    m_queue->setShouldCancelAllRequestsOnFailure(!m_options.keepGoing);
+    m_queue->setShowAccurateProgress(m_options.accurateProgress);
+}
+
+bool Fetcher::wantsProgress() const
+{
+    return m_options.progress.value_or(::isatty(STDERR_FILENO) == 1);
+}
+
+void Fetcher::startAll()
+{
+    configureQueue();
+    if (wantsProgress())
+        m_display = std::make_unique<ProgressDisplay>(std::cerr, m_queue);
+    for (auto& transfer : m_transfers) {
+        auto request = makeRequest(transfer.urlText);
+        if (!request) {
+            transfer.reported = transfer.failed = true;
+            noteFailure(request.error()->code(), request.error()->localizedDescription(), transfer.urlText);
+            continue;
+        }
+        transfer.request = request.releaseValue();
+        configureOutput(*transfer.request, transfer.outputPath);
+        // Calls for credentials come to us directly; finish and failure through the queue.
+        transfer.request->setDelegate(weak_from_this());
+        transfer.request->setDidFinishSelector({});
+        transfer.request->setDidFailSelector({});
+        if (m_display)
+            m_display->track(transfer.request,
+                             transfer.outputPath ? transfer.outputPath->substr(transfer.outputPath->rfind('/') + 1)
+                                                 : transfer.urlText);
+        m_queue->addOperation(transfer.request);
+    }
+    if (m_queue->requestsCount() == 0) {
         finishAll();
         return;
     }
-    auto request = makeRequest(m_options.urls[m_next++]);
-    if (!request) {
-        auto error = request.error();
-        noteFailure(error->code(), error->localizedDescription());
-        startNext();
+    if (m_display)
+        m_display->start();
+    m_queue->go();
+}
+
+void Fetcher::configureOutput(HTTPRequest& request, const std::optional<std::string>& outputPath)
+{
+    if (!outputPath)
         return;
+    request.setDownloadDestinationPath(*outputPath);
+    if (m_options.resume) {
+        request.setTemporaryFileDownloadPath(*outputPath + ".part");
+        request.setAllowResumeForFileDownloads(true);
     }
-    m_current = request.releaseValue();
-    m_current->setDelegate(weak_from_this());
-    m_current->startAsynchronous();
 }
 
 void Fetcher::finishAll()
 {
+    printReadyBodies();
+    if (m_display)
+        m_display->finish();
+    for (const auto& message : m_deferredMessages)
+        std::cerr << message;
+    m_deferredMessages.clear();
     RunLoop::main().stop();
+}
+
+Fetcher::Transfer* Fetcher::transferOf(const HTTPRequest& request)
+{
+    for (auto& transfer : m_transfers) {
+        if (transfer.request.get() == &request)
+            return &transfer;
+    }
+    return nullptr;
+}
+
+// Bodies and headers go out in the order of the URLs: each waits for those before it.
+void Fetcher::printReadyBodies()
+{
+    for (auto& transfer : m_transfers) {
+        if (!transfer.reported)
+            return;
+        if (transfer.printed)
+            continue;
+        transfer.printed = true;
+        if (transfer.request && !transfer.failed)
+            writeResponse(*transfer.request);
+    }
 }
 
 ErrorOr<std::shared_ptr<HTTPRequest>> Fetcher::makeRequest(const std::string& text)
@@ -106,13 +204,6 @@ ErrorOr<std::shared_ptr<HTTPRequest>> Fetcher::makeRequest(const std::string& te
         if (!pac)
             return usageError("not a URL: " + *m_options.pacURL);
         request->setPACurl(*pac);
-    }
-    if (m_options.outputPath) {
-        request->setDownloadDestinationPath(*m_options.outputPath);
-        if (m_options.resume) {
-            request->setTemporaryFileDownloadPath(*m_options.outputPath + ".part");
-            request->setAllowResumeForFileDownloads(true);
-        }
     }
     WL_TRY(configureBody(*request));
     configureCredentials(*request);
@@ -156,32 +247,44 @@ void Fetcher::configureCredentials(HTTPRequest& request)
 
 bool Fetcher::implements(std::string_view callback) const
 {
-    return callback == kRequestFinished || callback == kRequestFailed;
+    return callback == kRequestFinished || callback == kRequestFailed || callback == kQueueFinished;
 }
 
 void Fetcher::requestFinished(HTTPRequest& request)
 {
+    auto* transfer = transferOf(request);
+    if (!transfer)
+        return;
+    transfer->reported = true;
     describeExchange(request);
     if (m_options.failOnHTTPError && request.responseStatusCode() >= 400) {
-        if (m_options.outputPath) {
+        transfer->failed = true;
+        if (transfer->outputPath) {
             std::error_code ignored;
-            std::filesystem::remove(*m_options.outputPath, ignored);
+            std::filesystem::remove(*transfer->outputPath, ignored);
         }
-        noteFailure(kExitHTTPError,
-                    "The requested URL returned error: " + std::to_string(request.responseStatusCode()));
-    } else {
-        writeResponse(request);
+        noteFailure(kExitHTTPError, "The requested URL returned error: " + std::to_string(request.responseStatusCode()),
+                    transfer->urlText);
     }
-    startNext();
+    printReadyBodies();
 }
 
 void Fetcher::requestFailed(HTTPRequest& request)
 {
+    auto* transfer = transferOf(request);
+    if (!transfer)
+        return;
+    transfer->reported = transfer->failed = true;
     describeExchange(request);
     auto error = request.error();
     bool ours = error && error->domain() == kHTTPRequestErrorDomain;
-    noteFailure(ours ? error->code() : 1, error ? error->localizedDescription() : "unknown failure");
-    startNext();
+    noteFailure(ours ? error->code() : 1, error ? error->localizedDescription() : "unknown failure", transfer->urlText);
+    printReadyBodies();
+}
+
+void Fetcher::queueFinished(NetworkQueue&)
+{
+    finishAll();
 }
 
 void Fetcher::writeResponse(HTTPRequest& request)
@@ -193,9 +296,9 @@ void Fetcher::writeResponse(HTTPRequest& request)
     }
     if (m_options.includeHeaders)
         std::fwrite(head.data(), 1, head.size(), stdout);
-    if (!m_options.outputPath) {
-        if (auto body = request.responseData())
-            std::fwrite(body->data(), 1, body->size(), stdout);
+    if (auto* transfer = transferOf(request); transfer && !transfer->outputPath) {
+        if (auto data = request.responseData())
+            std::fwrite(data->data(), 1, data->size(), stdout);
     }
     std::fflush(stdout);
 }
@@ -215,10 +318,18 @@ void Fetcher::describeExchange(HTTPRequest& request)
             std::cerr << "< " << name << ": " << value << "\n";
 }
 
-// The first failure decides the exit status.
-void Fetcher::noteFailure(int exitCode, const std::string& description)
+// The first failure decides the exit status. With several URLs the message names its
+// URL; while progress bars are drawn it waits until they are done.
+void Fetcher::noteFailure(int exitCode, const std::string& description, const std::string& urlText)
 {
-    std::cerr << "wl-fetch: " << description << "\n";
+    std::string message = "wl-fetch: ";
+    if (m_transfers.size() > 1 && !urlText.empty())
+        message += urlText + ": ";
+    message += description + "\n";
+    if (m_display)
+        m_deferredMessages.push_back(message);
+    else
+        std::cerr << message;
     if (m_exitCode == 0)
         m_exitCode = exitCode;
 }

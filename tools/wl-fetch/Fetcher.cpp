@@ -1,14 +1,13 @@
 #include "Fetcher.h"
 
 #include "OutputNames.h"
+#include "PausingPresenter.h"
 
 #include <waterline/foundation/FileIO.h>
 #include <waterline/foundation/RunLoop.h>
 #include <waterline/http/AuthenticationDialog.h>
 #include <waterline/http/CookieStorage.h>
 #include <waterline/http/TerminalAuthenticationPresenter.h>
-
-#include <unistd.h>
 
 #include <unistd.h>
 
@@ -41,9 +40,18 @@ Fetcher::Fetcher(FetchOptions options)
 {
 }
 
+Fetcher::~Fetcher()
+{
+    AuthenticationDialog::setPresenter(nullptr); // it reaches this fetcher's progress bars
+}
+
 int Fetcher::run()
 {
-    AuthenticationDialog::setPresenter(std::make_shared<TerminalAuthenticationPresenter>());
+    AuthenticationDialog::setPresenter(
+        std::make_shared<PausingPresenter>(std::make_shared<TerminalAuthenticationPresenter>(), [this](bool paused) {
+            if (m_display)
+                m_display->setPaused(paused);
+        }));
     if (m_options.cookieJar) {
         if (auto loaded = CookieStorage::shared().setPersistentStorePath(*m_options.cookieJar); !loaded) {
             std::cerr << "wl-fetch: " << loaded.error()->localizedDescription() << "\n";
@@ -140,9 +148,11 @@ void Fetcher::configureOutput(HTTPRequest& request, const std::optional<std::str
 
 void Fetcher::finishAll()
 {
-    printReadyBodies();
-    if (m_display)
+    if (m_display) {
         m_display->finish();
+        m_display.reset();
+    }
+    printReadyBodies();
     for (const auto& message : m_deferredMessages)
         std::cerr << message;
     m_deferredMessages.clear();
@@ -161,6 +171,9 @@ Fetcher::Transfer* Fetcher::transferOf(const HTTPRequest& request)
 // Bodies and headers go out in the order of the URLs: each waits for those before it.
 void Fetcher::printReadyBodies()
 {
+    // Bodies bound for the terminal wait until the progress bars are done with it.
+    if (m_display && ::isatty(STDOUT_FILENO) == 1)
+        return;
     for (auto& transfer : m_transfers) {
         if (!transfer.reported)
             return;

@@ -25,6 +25,7 @@ inline constexpr int kExitHTTPError = 22;
 class Fetcher : public NetworkQueueDelegate, public std::enable_shared_from_this<Fetcher> {
 public:
     explicit Fetcher(FetchOptions options);
+    ~Fetcher() override;
 
     // Fetches every URL in turn; the exit status.
     int run();

@@ -57,6 +57,17 @@ std::string fitted(std::string label)
 
 } // namespace
 
+// The receivers' value, or the share of the known total already read when that is
+// further: without accurate progress a request's receiver moves in one step at its
+// end and the queue's in one step per request, while the byte counts move all along.
+std::optional<double> ProgressDisplay::furthest(std::optional<double> reported, const Figures& figures)
+{
+    if (!figures.total || *figures.total == 0)
+        return reported;
+    double read = static_cast<double>(figures.bytes) / static_cast<double>(*figures.total);
+    return std::max(reported.value_or(0.0), read);
+}
+
 ProgressDisplay::ProgressDisplay(std::ostream& out, std::shared_ptr<NetworkQueue> queue)
     : m_out(out)
     , m_queue(std::move(queue))
@@ -91,6 +102,15 @@ void ProgressDisplay::finish()
     if (m_nextDraw)
         m_nextDraw->invalidate();
     draw();
+}
+
+void ProgressDisplay::setPaused(bool paused)
+{
+    m_paused = paused;
+    if (!paused) {
+        m_linesDrawn = 0;
+        draw();
+    }
 }
 
 void ProgressDisplay::scheduleNextDraw()
@@ -135,9 +155,7 @@ ProgressDisplay::Figures ProgressDisplay::figuresOf(Tracked& tracked, Clock::tim
         tracked.ended = now; // the rate stays what it was at the end
     if (tracked.firstByte)
         figures.seconds = std::chrono::duration<double>(tracked.ended.value_or(now) - *tracked.firstByte).count();
-    figures.fraction = tracked.fraction->last;
-    if (!figures.fraction && figures.total)
-        figures.fraction = static_cast<double>(figures.bytes) / static_cast<double>(*figures.total);
+    figures.fraction = furthest(tracked.fraction->last, figures);
     if (request.complete() && !request.error())
         figures.fraction = 1.0;
     return figures;
@@ -155,9 +173,7 @@ ProgressDisplay::Figures ProgressDisplay::overallFigures(const std::vector<Figur
             overall.total.reset();
     }
     overall.seconds = std::chrono::duration<double>(now - m_started).count();
-    overall.fraction = m_overall->last;
-    if (!overall.fraction && overall.total && *overall.total > 0)
-        overall.fraction = static_cast<double>(overall.bytes) / static_cast<double>(*overall.total);
+    overall.fraction = furthest(m_overall->last, overall);
     bool allSucceeded = std::all_of(m_tracked.begin(), m_tracked.end(), [](const Tracked& tracked) {
         return tracked.request->complete() && !tracked.request->error();
     });
@@ -170,6 +186,8 @@ ProgressDisplay::Figures ProgressDisplay::overallFigures(const std::vector<Figur
 // have not ended get a line of their own (all of them count in the total).
 void ProgressDisplay::draw()
 {
+    if (m_paused)
+        return;
     auto now = Clock::now();
     std::vector<Figures> each;
     std::vector<std::string> lines;

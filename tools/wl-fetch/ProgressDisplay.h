@@ -37,6 +37,9 @@ public:
     void track(const std::shared_ptr<HTTPRequest>& request, std::string label);
     void start();
     void finish();
+    // While paused nothing is drawn (a prompt has the terminal); afterwards the bars
+    // start afresh below whatever was written meanwhile.
+    void setPaused(bool paused);
 
     // One line of the picture: "label [#####-----]  50%  1.0 KiB / 2.0 KiB  512 B/s  0:02 left".
     struct Figures {
@@ -46,6 +49,7 @@ public:
         double seconds = 0;                 // since the first byte
     };
     static std::string line(const std::string& label, const Figures& figures);
+    static std::optional<double> furthest(std::optional<double> reported, const Figures& figures);
 
 private:
     // Keeps the last fraction it was shown.
@@ -74,6 +78,7 @@ private:
     std::vector<Tracked> m_tracked;
     Clock::time_point m_started = Clock::now();
     int m_linesDrawn = 0;
+    bool m_paused = false;
     std::shared_ptr<Timer> m_nextDraw;
 };
 

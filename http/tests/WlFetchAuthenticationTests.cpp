@@ -1,6 +1,7 @@
 // wl-fetch's credential options end to end: the built tool against nginx and squid.
 // Its standard input is never a terminal here, so missing or rejected credentials
 // must end the run at once with status 3 rather than wait for a prompt.
+#include "PtyChild.h"
 #include "RequestTestSupport.h"
 #include "WlFetchRun.h"
 
@@ -56,6 +57,33 @@ TEST(WlFetchAuthentication, ProxyCredentialsFromTheCommandLine)
     auto missing = fetch({nginx->url("/a.txt"), "--proxy", proxyAddress});
     EXPECT_EQ(missing.exitCode, 3) << missing.output;
     EXPECT_THAT(missing.output, HasSubstr("wl-fetch: Authentication needed"));
+}
+
+// On a terminal the password is asked for, and the progress bars keep off the
+// terminal while the prompt is up; the body comes after their final picture.
+TEST(WlFetchAuthentication, PromptsOnTheTerminalWithoutTheBarsWritingOverIt)
+{
+    START_OR_FAIL(nginx, NginxServer::start({.protectedAreas = {{.path = "/auth/", .accounts = kAccounts}}}));
+    ASSERT_FALSE(nginx->writeFile("a.txt", "secret").isError());
+    test::PtyChild child({test::kWlFetchTool, nginx->url("/auth/a.txt"), "-u", "alice", "--progress"});
+    ASSERT_TRUE(child.started());
+    ASSERT_TRUE(child.waitFor("User: ")) << child.output();
+    child.type("alice\n");
+    ASSERT_TRUE(child.waitFor("Password: ")) << child.output();
+
+    // The bars redraw five times a second when they may.
+    auto shown = child.output().size();
+    EXPECT_FALSE(child.waitFor("never written", 600ms));
+    EXPECT_EQ(child.output().size(), shown) << child.output().substr(shown);
+
+    child.type("wonder:land\n");
+    auto status = child.exitStatus();
+    ASSERT_TRUE(status && WIFEXITED(*status)) << child.output();
+    EXPECT_EQ(WEXITSTATUS(*status), 0) << child.output();
+    auto afterPrompt = child.output().substr(shown);
+    auto finalPicture = afterPrompt.rfind("total 1/1");
+    ASSERT_NE(finalPicture, std::string::npos) << afterPrompt;
+    EXPECT_THAT(afterPrompt.substr(finalPicture), HasSubstr("done\r\nsecret")) << afterPrompt;
 }
 
 } // namespace

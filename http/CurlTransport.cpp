@@ -20,6 +20,8 @@
 #include <waterline/foundation/Timer.h>
 #include <waterline/http/HTTPTransport.h>
 
+#include "AsciiCase.h"
+
 #include <curl/curl.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
@@ -148,6 +150,7 @@ private:
     std::function<void(Event)> m_onEvent;
     CURL* m_easy = nullptr;
     curl_slist* m_headerList = nullptr;
+    curl_slist* m_proxyHeaderList = nullptr; // for the CONNECT request of a tunnel
     std::string m_urlText;
     std::string m_proxyText;
     char m_errorText[CURL_ERROR_SIZE] = {};
@@ -509,8 +512,18 @@ ErrorOr<void> CurlTransport::configure()
 void CurlTransport::setHeaders()
 {
     auto add = [&](const std::string& line) { m_headerList = curl_slist_append(m_headerList, line.c_str()); };
-    for (const auto& [name, value] : m_message.headers)
-        add(value.empty() ? name + ";" : name + ": " + value);
+    // Through a tunnel (https by way of a proxy) only the CONNECT request reaches the
+    // proxy: its credentials go there, never through the tunnel to the origin.
+    bool tunnelled = m_message.proxy && m_message.url.scheme() == "https";
+    for (const auto& [name, value] : m_message.headers) {
+        std::string line = value.empty() ? name + ";" : name + ": " + value;
+        if (tunnelled && asciiLowercased(name) == "proxy-authorization")
+            m_proxyHeaderList = curl_slist_append(m_proxyHeaderList, line.c_str());
+        else
+            add(line);
+    }
+    curl_easy_setopt(m_easy, CURLOPT_HEADEROPT, static_cast<long>(CURLHEADER_SEPARATE));
+    curl_easy_setopt(m_easy, CURLOPT_PROXYHEADER, m_proxyHeaderList);
     // curl's own additions that the message did not ask for.
     if (!m_message.headers.contains("Expect"))
         add("Expect:");
@@ -746,6 +759,8 @@ void CurlTransport::detach()
     }
     curl_slist_free_all(m_headerList);
     m_headerList = nullptr;
+    curl_slist_free_all(m_proxyHeaderList);
+    m_proxyHeaderList = nullptr;
     if (m_message.body)
         m_message.body->close();
     if (m_started)

@@ -4,6 +4,7 @@
 
 #include <waterline/foundation/FileIO.h>
 #include <waterline/testing/NginxServer.h>
+#include <waterline/testing/ScriptedServer.h>
 #include <waterline/testing/SquidProxy.h>
 #include <waterline/testing/TemporaryFolder.h>
 
@@ -95,6 +96,25 @@ TEST(HTTPRequestProxy, GoesThroughTheProxyThatCallerEnvironmentOrScriptNames)
     ASSERT_NE(broken->error(), nullptr);
     EXPECT_EQ(broken->error()->code(), 6);
     EXPECT_EQ(errorText(*broken), "Unable to obtain information on proxy servers needed for request");
+}
+
+// For https the proxy sees only the CONNECT request; everything after it goes through
+// the tunnel to the origin. Proxy credentials belong on the CONNECT, not in the tunnel.
+TEST(HTTPRequestProxy, ProxyCredentialsOfATunnelGoToTheProxyOnly)
+{
+    START_OR_FAIL(proxy, ScriptedServer::start());
+    proxy->enqueue(ScriptedReply::response(403, {}, "no tunnels here"));
+    auto request = requestFor("https://127.0.0.1:9/secret");
+    request->setProxyHost("127.0.0.1");
+    request->setProxyPort(proxy->port());
+    ASSERT_FALSE(request->addRequestHeader("Proxy-Authorization", "Basic dHVubmVsOmtleQ==").isError());
+    request->startSynchronous();
+    EXPECT_NE(request->error(), nullptr);
+    ASSERT_TRUE(proxy->waitForRequests(1, 5s));
+    auto connect = proxy->requests()[0];
+    EXPECT_EQ(connect.method, "CONNECT");
+    EXPECT_EQ(connect.target, "127.0.0.1:9");
+    EXPECT_EQ(connect.header("Proxy-Authorization"), "Basic dHVubmVsOmtleQ==");
 }
 
 } // namespace

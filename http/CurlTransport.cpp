@@ -32,6 +32,7 @@
 #include <cstring>
 #include <map>
 #include <thread>
+#include <utility>
 
 namespace waterline {
 
@@ -166,6 +167,10 @@ private:
     // The last challenge the NTLM handshake passed over; the response itself when the
     // exchange ends without another.
     std::optional<ResponseHeaderBlock> m_lastInterimChallenge;
+    // An https exchange through a proxy whose CONNECT has not been answered yet: the
+    // answer's header block comes first, and only a refusal (such as a 407 challenge)
+    // is the response of this attempt.
+    bool m_awaitingTunnel = false;
     std::string m_ntlmUser, m_proxyNTLMUser;
     bool m_announcedHeader = false;
     std::string m_buffer;
@@ -488,7 +493,8 @@ ErrorOr<void> CurlTransport::configure()
         m_proxyText
             = m_message.proxy->scheme + "://" + m_message.proxy->host + ":" + std::to_string(m_message.proxy->port);
     curl_easy_setopt(m_easy, CURLOPT_PROXY, m_proxyText.c_str());
-    curl_easy_setopt(m_easy, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
+    m_awaitingTunnel = m_message.proxy && url.scheme() == "https";
+    curl_easy_setopt(m_easy, CURLOPT_SUPPRESS_CONNECT_HEADERS, m_awaitingTunnel ? 0L : 1L);
     setNTLMCredentials();
 
     const std::string& method = m_message.method;
@@ -581,9 +587,15 @@ std::size_t CurlTransport::onHeader(char* data, std::size_t size, std::size_t co
         if (transport.m_headerParser.state() == ResponseHeaderParser::State::Malformed)
             return 0; // makes curl fail the exchange with a write error
         if (transport.m_headerParser.state() == ResponseHeaderParser::State::Complete) {
-            if (transport.isInterimChallenge(transport.m_headerParser.block().statusCode)) {
+            int statusCode = transport.m_headerParser.block().statusCode;
+            if (transport.isInterimChallenge(statusCode)) {
                 transport.m_lastInterimChallenge = transport.m_headerParser.block();
                 transport.m_headerParser = ResponseHeaderParser();
+                return size * count;
+            }
+            if (std::exchange(transport.m_awaitingTunnel, false) && statusCode / 100 == 2) {
+                transport.m_lastInterimChallenge.reset();
+                transport.m_headerParser = ResponseHeaderParser(); // the tunnel is open
                 return size * count;
             }
             transport.signal();

@@ -6,6 +6,7 @@
 #include <waterline/testing/ApacheServer.h>
 #include <waterline/testing/NginxServer.h>
 #include <waterline/testing/SquidProxy.h>
+#include <waterline/testing/TestCertificateAuthority.h>
 
 #include <gmock/gmock.h>
 
@@ -132,6 +133,32 @@ TEST_F(HTTPRequestAuthenticationServers, SquidBasicProxyAuthentication)
     auto right = fetch(nginx->url("/a.txt"), viaProxy("wonder land"));
     ASSERT_EQ(right->responseStatusCode(), 200) << errorText(*right);
     EXPECT_EQ(bodyText(*right), "through");
+    EXPECT_EQ(right->proxyAuthenticationRealm(), "Gate");
+    EXPECT_TRUE(proxy->waitForAccessLog(" alice ")) << proxy->accessLog();
+}
+
+// For https the proxy challenges the CONNECT request that opens the tunnel.
+TEST_F(HTTPRequestAuthenticationServers, SquidBasicProxyAuthenticationOfATunnel)
+{
+    START_OR_FAIL(proxy,
+                  SquidProxy::start({.authentication = ProxyAuthentication{.realm = "Gate", .accounts = kAccounts}}));
+    START_OR_FAIL(authority, TestCertificateAuthority::create());
+    START_OR_FAIL(nginx, NginxServer::start({.tls = authority->server()}));
+    ASSERT_FALSE(nginx->writeFile("a.txt", "tunnelled").isError());
+    auto viaProxy = [&](std::optional<std::string> password) {
+        return [&, password](HTTPRequest& request) {
+            request.setCertificateAuthorityFile(authority->certificatePath().string());
+            request.setProxyHost("127.0.0.1");
+            request.setProxyPort(proxy->port());
+            request.setProxyUsername("alice");
+            request.setProxyPassword(password);
+        };
+    };
+    auto wrong = fetch(nginx->url("/a.txt"), viaProxy("wrong"));
+    EXPECT_EQ(errorText(*wrong), "Authentication needed");
+    auto right = fetch(nginx->url("/a.txt"), viaProxy("wonder land"));
+    ASSERT_EQ(right->responseStatusCode(), 200) << errorText(*right);
+    EXPECT_EQ(bodyText(*right), "tunnelled");
     EXPECT_EQ(right->proxyAuthenticationRealm(), "Gate");
     EXPECT_TRUE(proxy->waitForAccessLog(" alice ")) << proxy->accessLog();
 }

@@ -77,13 +77,13 @@ double AuthenticationFormSheet::buildSection(const AuthenticationDialog& dialog,
 
     auto& cell = add<View>(RectF{kCellInset, top, kWidth - 2 * kCellInset, kRowHeight});
     cell.setBackgroundColor(Color::white());
-    auto spec = dialog.fieldForSection(section);
+    auto fieldOptions = dialog.fieldForSection(section);
     auto& field = cell.add<TextField>(
         RectF{kCellInset, (kRowHeight - kFieldHeight) / 2, kWidth - 4 * kCellInset, kFieldHeight});
-    field.setPlaceholder(spec.placeholder);
-    field.setSecureTextEntry(spec.secureTextEntry);
-    field.setAutocapitalizationType(spec.autocapitalization ? TextAutocapitalization::Sentences
-                                                            : TextAutocapitalization::None);
+    field.setPlaceholder(fieldOptions.placeholder);
+    field.setSecureTextEntry(fieldOptions.secureTextEntry);
+    field.setAutocapitalizationType(fieldOptions.autocapitalization ? TextAutocapitalization::Sentences
+                                                                    : TextAutocapitalization::None);
     m_fields.push_back(&field);
     top += kRowHeight;
 

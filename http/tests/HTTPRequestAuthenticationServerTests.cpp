@@ -114,52 +114,35 @@ TEST_F(HTTPRequestAuthenticationServers, ApacheDigestMD5)
     EXPECT_TRUE(apache->waitForAccessLog("nc=00000002")) << apache->accessLog();
 }
 
-TEST_F(HTTPRequestAuthenticationServers, SquidBasicProxyAuthentication)
-{
-    START_OR_FAIL(proxy,
-                  SquidProxy::start({.authentication = ProxyAuthentication{.realm = "Gate", .accounts = kAccounts}}));
-    START_OR_FAIL(nginx, NginxServer::start());
-    ASSERT_FALSE(nginx->writeFile("a.txt", "through").isError());
-    auto viaProxy = [&](std::optional<std::string> password) {
-        return [&proxy, password](HTTPRequest& request) {
-            request.setProxyHost("127.0.0.1");
-            request.setProxyPort(proxy->port());
-            request.setProxyUsername("alice");
-            request.setProxyPassword(password);
-        };
-    };
-    auto wrong = fetch(nginx->url("/a.txt"), viaProxy("wrong"));
-    EXPECT_EQ(errorText(*wrong), "Authentication needed");
-    auto right = fetch(nginx->url("/a.txt"), viaProxy("wonder land"));
-    ASSERT_EQ(right->responseStatusCode(), 200) << errorText(*right);
-    EXPECT_EQ(bodyText(*right), "through");
-    EXPECT_EQ(right->proxyAuthenticationRealm(), "Gate");
-    EXPECT_TRUE(proxy->waitForAccessLog(" alice ")) << proxy->accessLog();
-}
-
-// For https the proxy challenges the CONNECT request that opens the tunnel.
-TEST_F(HTTPRequestAuthenticationServers, SquidBasicProxyAuthenticationOfATunnel)
+// For https the proxy challenges the CONNECT request that opens the tunnel; for http
+// the request itself.
+TEST_F(HTTPRequestAuthenticationServers, SquidBasicProxyAuthenticationForHttpAndATunnel)
 {
     START_OR_FAIL(proxy,
                   SquidProxy::start({.authentication = ProxyAuthentication{.realm = "Gate", .accounts = kAccounts}}));
     START_OR_FAIL(authority, TestCertificateAuthority::create());
-    START_OR_FAIL(nginx, NginxServer::start({.tls = authority->server()}));
-    ASSERT_FALSE(nginx->writeFile("a.txt", "tunnelled").isError());
-    auto viaProxy = [&](std::optional<std::string> password) {
-        return [&, password](HTTPRequest& request) {
-            request.setCertificateAuthorityFile(authority->certificatePath().string());
-            request.setProxyHost("127.0.0.1");
-            request.setProxyPort(proxy->port());
-            request.setProxyUsername("alice");
-            request.setProxyPassword(password);
+    START_OR_FAIL(plain, NginxServer::start());
+    START_OR_FAIL(secure, NginxServer::start({.tls = authority->server()}));
+    for (auto* nginx : {plain.get(), secure.get()}) {
+        SCOPED_TRACE(nginx->url("/"));
+        ASSERT_FALSE(nginx->writeFile("a.txt", "through").isError());
+        auto viaProxy = [&](std::optional<std::string> password) {
+            return [&, password](HTTPRequest& request) {
+                request.setUseSessionPersistance(false); // each target is answered from the fields
+                request.setCertificateAuthorityFile(authority->certificatePath().string());
+                request.setProxyHost("127.0.0.1");
+                request.setProxyPort(proxy->port());
+                request.setProxyUsername("alice");
+                request.setProxyPassword(password);
+            };
         };
-    };
-    auto wrong = fetch(nginx->url("/a.txt"), viaProxy("wrong"));
-    EXPECT_EQ(errorText(*wrong), "Authentication needed");
-    auto right = fetch(nginx->url("/a.txt"), viaProxy("wonder land"));
-    ASSERT_EQ(right->responseStatusCode(), 200) << errorText(*right);
-    EXPECT_EQ(bodyText(*right), "tunnelled");
-    EXPECT_EQ(right->proxyAuthenticationRealm(), "Gate");
+        auto wrong = fetch(nginx->url("/a.txt"), viaProxy("wrong"));
+        EXPECT_EQ(errorText(*wrong), "Authentication needed");
+        auto right = fetch(nginx->url("/a.txt"), viaProxy("wonder land"));
+        ASSERT_EQ(right->responseStatusCode(), 200) << errorText(*right);
+        EXPECT_EQ(bodyText(*right), "through");
+        EXPECT_EQ(right->proxyAuthenticationRealm(), "Gate");
+    }
     EXPECT_TRUE(proxy->waitForAccessLog(" alice ")) << proxy->accessLog();
 }
 
